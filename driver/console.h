@@ -1,0 +1,89 @@
+#pragma once
+
+// The installer's dialogue with the administrator: every message goes to
+// standard output, every answer is one line of standard input. The shapes
+// below are the only ways a question is asked.
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+// A text field of the settings record: at most 79 characters and a NUL.
+constexpr size_t kTextFieldSize = 80;
+using TextField = char[kTextFieldSize];
+
+// The longest answer line kept; a longer line is read to its end and refused.
+constexpr size_t kMaxAnswerLength = 1022;
+
+enum class ReadStatus { kAnswer, kTooLong, kEndOfInput };
+
+class Console {
+ public:
+  Console(std::istream& in, std::ostream& out);
+
+  // Standard input and standard output.
+  static Console& Standard();
+
+  // Writes text without a line end.
+  void Print(std::string_view text);
+  // Writes a newline and flushes standard output.
+  void LineEnd();
+  void PrintLine(std::string_view text);
+  // The system's text for an error number, on a line of its own.
+  void PrintErrorText(int error_number);
+
+  // Flushes output, then reads one line; the newline is consumed, nothing
+  // is trimmed. A line longer than kMaxAnswerLength is consumed whole and
+  // reported as kTooLong with `answer` empty.
+  ReadStatus ReadAnswer(std::string* answer);
+
+  std::ostream& out() { return out_; }
+
+ private:
+  std::istream& in_;
+  std::ostream& out_;
+};
+
+// Closes the pending prompt line after standard input ended and sets errno
+// to ENODATA, so the driver's error text line says why the stage stopped.
+void ReportEndOfInput(Console& console);
+
+// Converts a numeric answer as strtoul does with base 10 and a 32-bit
+// unsigned long; false unless the whole answer is one number.
+bool ParseNumericAnswer(std::string_view answer, uint32_t* value);
+
+// Copies text into a field; false (field unchanged) when it does not fit.
+bool StoreText(TextField& field, std::string_view text);
+
+// Why a text answer cannot go into a field, or nullptr when it can: too
+// long for the field, or holding a double quote (fields are written between
+// double quotes into the configuration file).
+const char* TextRefusal(std::string_view answer);
+
+// Extra rule of one question; returns the refusal message or nullptr.
+using TextRule = const char* (*)(std::string_view answer);
+
+// Default prompt for a text field. An empty answer keeps the field; a
+// refused answer prints a line end and the refusal, then asks again.
+// False when standard input ended (already reported).
+bool AskText(Console& console, std::string_view question, TextField& field,
+             TextRule rule = nullptr);
+
+// Default prompt for a number. A refused answer prints "Illeagle value."
+// and asks again. False when standard input ended (already reported).
+bool AskNumber(Console& console, std::string_view question, uint32_t* field);
+
+enum class YesNo { kYes, kNo, kOther, kEndOfInput };
+
+// Prints the question without a line end, reads one answer and compares
+// it whole with Y and N, ignoring case. Prints nothing after the answer.
+YesNo AskYesNo(Console& console, std::string_view question);
+
+// Path confirmation: the caller has printed its checking text. Accepts the
+// path when it opens for reading (prints "\tOK") or when the administrator
+// answers Y; otherwise asks for a new path. False when standard input ended
+// (already reported).
+bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_question,
+                 std::string_view path_question);

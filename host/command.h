@@ -1,0 +1,62 @@
+#pragma once
+
+// The only place that runs shell commands. A command runs through
+// /bin/sh -c with standard input from /dev/null (so it can never eat the
+// administrator's answers) and its standard output on a pipe; its exit
+// status is never examined.
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+// Quotes an argument for the shell only where it holds a character the shell
+// would interpret: "/etc/named.conf" stays as it is, "/opt/q v" becomes
+// '/opt/q v'. The result always reaches the command as one argument.
+std::string QuoteForShell(std::string_view argument);
+
+// A command line of bounded size, built from literal parts and arguments.
+class CommandLine {
+ public:
+  explicit CommandLine(size_t capacity) : capacity_(capacity) {}
+  // Appends text as it is.
+  CommandLine& Add(std::string_view literal);
+  // Appends QuoteForShell(argument).
+  CommandLine& AddArgument(std::string_view argument);
+  // False once anything did not fit; the line is then never to be run.
+  bool fits() const { return fits_; }
+  const std::string& text() const { return text_; }
+
+ private:
+  size_t capacity_;
+  bool fits_ = true;
+  std::string text_;
+};
+
+// A running command whose output is read and discarded. Finish (or the
+// destructor) waits until the command has ended.
+class ShellCommand {
+ public:
+  explicit ShellCommand(const std::string& command_line);
+  ~ShellCommand();
+  ShellCommand(const ShellCommand&) = delete;
+  ShellCommand& operator=(const ShellCommand&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // Reads up to `capacity` bytes of output into `output` (the rest is
+  // drained and dropped), then waits for the command. Returns the bytes kept.
+  size_t Finish(char* output = nullptr, size_t capacity = 0);
+
+ private:
+  int pid_ = -1;
+  int output_fd_ = -1;
+};
+
+// Discarded run: starts the command and waits for it; output is dropped.
+void RunDiscarded(const std::string& command_line);
+
+// Echoed run: copies the first 1023 bytes of the command's output to `out`
+// as they are. Returns false when the command could not start or printed
+// nothing; then `failure_line`, if any, is printed with a line end.
+bool RunEchoed(const std::string& command_line, std::ostream& out,
+               const char* failure_line = nullptr);

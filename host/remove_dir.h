@@ -1,0 +1,7 @@
+#pragma once
+
+// Removes a folder and everything in it; 0 when all of it is gone, 1
+// otherwise. Never follows a symbolic link: a link inside the tree is
+// removed as a link, and a path that is itself a link is refused. Safe to
+// call from a signal handler (no allocation, no stdio).
+unsigned char RemoveDir(const char* path);
