@@ -89,12 +89,20 @@ bool DecodeStream(int in_fd, const std::string& in, int out_fd, const std::strin
   return true;
 }
 
-// Returns true once `out` holds what `in` decodes to; on failure neither
-// `out` nor a temporary file is left changed or behind.
+// Returns true once `out`, a new or regular file, holds what `in` decodes
+// to; on failure neither `out` nor a temporary file is left changed or
+// behind.
 bool DecodeFile(const std::string& in, const std::string& out, std::string* err) {
   Descriptor in_fd(open(in.c_str(), O_RDONLY | O_CLOEXEC));
   if (in_fd.get() < 0) {
     *err = SystemFault(in, "cannot open");
+    return false;
+  }
+  // OUT is replaced, not written into: a device or pipe named as OUT (say
+  // /dev/null) would otherwise be swapped for a plain file.
+  struct stat out_stat;
+  if (stat(out.c_str(), &out_stat) == 0 && !S_ISREG(out_stat.st_mode)) {
+    *err = out + ": not a regular file";
     return false;
   }
   size_t slash = out.rfind('/');

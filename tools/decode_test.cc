@@ -126,6 +126,21 @@ TEST(DecodeToolTest, RefusalKeepsAnExistingOut) {
   EXPECT_EQ((std::set<std::string>{"in", "out", "err"}), dir.Names());
 }
 
+TEST(DecodeToolTest, RefusesToReplaceWhatIsNotAFile) {
+  TempFolder dir;
+  WriteFile(dir / "in", "Zm9v");
+  ASSERT_EQ(0, mkfifo((dir / "pipe").c_str(), 0600));
+  ASSERT_EQ(0, mkdir((dir / "folder").c_str(), 0700));
+  for (const char* name : {"pipe", "folder"}) {
+    EXPECT_EQ(1, ExitStatus(Decode(dir / "in", dir / name, dir / "err"))) << name;
+    EXPECT_EQ("decode: " + dir / name + ": not a regular file\n", ReadFile(dir / "err"));
+  }
+  struct stat st;
+  ASSERT_EQ(0, stat((dir / "pipe").c_str(), &st));
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ((std::set<std::string>{"in", "err", "pipe", "folder"}), dir.Names());
+}
+
 TEST(DecodeToolTest, WrongUsageExitsTwo) {
   TempFolder dir;
   std::string tool = QV_DECODE_TOOL;
