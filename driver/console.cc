@@ -1,0 +1,234 @@
+#include "driver/console.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <iostream>
+
+namespace {
+
+constexpr char kPressEnter[] = "Press Enter for Default: ";
+constexpr char kIllegalValue[] = "Illeagle value.";
+constexpr char kTooLongText[] = "Illeagle value (at most 79 characters are allowed).";
+constexpr char kQuoteText[] = "Illeagle value (double quotes are not allowed).";
+
+bool IsPosixSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsYes(const std::string& answer) { return strcasecmp(answer.c_str(), "Y") == 0; }
+bool IsNo(const std::string& answer) { return strcasecmp(answer.c_str(), "N") == 0; }
+
+// Prints the two lines of a default prompt and reads the answer.
+ReadStatus PromptWithDefault(Console& console, std::string_view question, std::string_view value,
+                             std::string* answer) {
+  console.LineEnd();
+  console.Print(question);
+  console.Print(value);
+  console.Print(")");
+  console.LineEnd();
+  console.Print(kPressEnter);
+  return console.ReadAnswer(answer);
+}
+
+}  // namespace
+
+const char* TextRefusal(std::string_view answer) {
+  if (answer.size() >= kTextFieldSize) return kTooLongText;
+  if (answer.find('"') != std::string_view::npos) return kQuoteText;
+  return nullptr;
+}
+
+namespace {
+
+// Why an answer read for a text field is refused, or nullptr.
+const char* AnswerRefusal(ReadStatus status, const std::string& answer, TextRule rule) {
+  if (status == ReadStatus::kTooLong) return kTooLongText;
+  if (rule) {
+    if (const char* refusal = rule(answer)) return refusal;
+  }
+  return TextRefusal(answer);
+}
+
+}  // namespace
+
+Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+Console& Console::Standard() {
+  static Console console(std::cin, std::cout);
+  return console;
+}
+
+void Console::Print(std::string_view text) { out_.write(text.data(), text.size()); }
+
+void Console::LineEnd() {
+  out_.put('\n');
+  out_.flush();
+}
+
+void Console::PrintLine(std::string_view text) {
+  Print(text);
+  LineEnd();
+}
+
+void Console::PrintErrorText(int error_number) { PrintLine(strerror(error_number)); }
+
+ReadStatus Console::ReadAnswer(std::string* answer) {
+  out_.flush();
+  answer->clear();
+  bool too_long = false;
+  bool got_any = false;
+  for (;;) {
+    int c = in_.get();
+    if (c == std::char_traits<char>::eof()) {
+      in_.clear(in_.rdstate() & ~std::ios::failbit);
+      if (!got_any) return ReadStatus::kEndOfInput;
+      break;  // a last line without its newline still counts
+    }
+    got_any = true;
+    if (c == '\n') break;
+    if (answer->size() < kMaxAnswerLength)
+      answer->push_back(static_cast<char>(c));
+    else
+      too_long = true;
+  }
+  if (too_long) {
+    answer->clear();
+    return ReadStatus::kTooLong;
+  }
+  return ReadStatus::kAnswer;
+}
+
+void ReportEndOfInput(Console& console) {
+  console.LineEnd();
+  errno = ENODATA;
+}
+
+bool ParseNumericAnswer(std::string_view answer, uint32_t* value) {
+  size_t i = 0;
+  while (i < answer.size() && IsPosixSpace(answer[i])) ++i;
+  bool negative = false;
+  if (i < answer.size() && (answer[i] == '+' || answer[i] == '-')) {
+    negative = answer[i] == '-';
+    ++i;
+  }
+  const size_t first_digit = i;
+  uint64_t number = 0;
+  bool overflow = false;
+  for (; i < answer.size() && answer[i] >= '0' && answer[i] <= '9'; ++i) {
+    number = number * 10 + static_cast<uint64_t>(answer[i] - '0');
+    if (number > UINT32_MAX) {
+      overflow = true;
+      number = UINT32_MAX;  // keep the accumulator small; the result saturates
+    }
+  }
+  if (i == first_digit || i != answer.size()) return false;
+  if (overflow)
+    *value = UINT32_MAX;
+  else
+    *value = negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(number))
+                      : static_cast<uint32_t>(number);
+  return true;
+}
+
+bool StoreText(TextField& field, std::string_view text) {
+  if (text.size() >= kTextFieldSize) return false;
+  memcpy(field, text.data(), text.size());
+  field[text.size()] = '\0';
+  return true;
+}
+
+bool AskText(Console& console, std::string_view question, TextField& field, TextRule rule) {
+  for (;;) {
+    std::string answer;
+    ReadStatus status = PromptWithDefault(console, question, field, &answer);
+    if (status == ReadStatus::kEndOfInput) {
+      ReportEndOfInput(console);
+      return false;
+    }
+    const char* refusal = AnswerRefusal(status, answer, rule);
+    if (refusal) {
+      console.LineEnd();
+      console.Print(refusal);
+      continue;
+    }
+    if (!answer.empty()) StoreText(field, answer);
+    return true;
+  }
+}
+
+bool AskNumber(Console& console, std::string_view question, uint32_t* field) {
+  for (;;) {
+    std::string answer;
+    ReadStatus status = PromptWithDefault(console, question, std::to_string(*field), &answer);
+    if (status == ReadStatus::kEndOfInput) {
+      ReportEndOfInput(console);
+      return false;
+    }
+    if (status == ReadStatus::kAnswer && answer.empty()) return true;
+    uint32_t value;
+    if (status == ReadStatus::kAnswer && ParseNumericAnswer(answer, &value)) {
+      *field = value;
+      return true;
+    }
+    console.LineEnd();
+    console.Print(kIllegalValue);
+  }
+}
+
+YesNo AskYesNo(Console& console, std::string_view question) {
+  console.Print(question);
+  std::string answer;
+  switch (console.ReadAnswer(&answer)) {
+    case ReadStatus::kEndOfInput:
+      return YesNo::kEndOfInput;
+    case ReadStatus::kTooLong:
+      return YesNo::kOther;
+    case ReadStatus::kAnswer:
+      break;
+  }
+  if (IsYes(answer)) return YesNo::kYes;
+  if (IsNo(answer)) return YesNo::kNo;
+  return YesNo::kOther;
+}
+
+bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_question,
+                 std::string_view path_question) {
+  for (;;) {
+    int fd = open(field, O_RDONLY);
+    if (fd >= 0) {
+      close(fd);
+      console.Print("\tOK");
+      console.LineEnd();
+      return true;
+    }
+    console.Print(field);
+    console.LineEnd();
+    YesNo confirmed = AskYesNo(console, confirm_question);
+    if (confirmed == YesNo::kYes) return true;
+    if (confirmed == YesNo::kEndOfInput) {
+      ReportEndOfInput(console);
+      return false;
+    }
+    // Ask for the path until an answer fits the field; an empty answer empties it.
+    for (;;) {
+      console.LineEnd();
+      console.Print(path_question);
+      std::string answer;
+      ReadStatus status = console.ReadAnswer(&answer);
+      if (status == ReadStatus::kEndOfInput) {
+        ReportEndOfInput(console);
+        return false;
+      }
+      const char* refusal = AnswerRefusal(status, answer, nullptr);
+      if (!refusal) {
+        StoreText(field, answer);
+        break;
+      }
+      console.LineEnd();
+      console.Print(refusal);
+    }
+  }
+}

@@ -1,0 +1,43 @@
+#include "driver/journal.h"
+
+#include <algorithm>
+
+void InstallJournal::Created(const std::string& path) { created_.push_back(path); }
+
+void InstallJournal::ModeChanged(const std::string& path, mode_t old_mode) {
+  mode_t ignored;
+  if (!OldMode(path, &ignored)) mode_changes_.push_back({path, old_mode});
+}
+
+void InstallJournal::BackupMade(const std::string& file, const std::string& /*backup*/) {
+  backed_up_files_.push_back(file);
+}
+
+bool InstallJournal::WasCreated(const std::string& path) const {
+  return std::find(created_.begin(), created_.end(), path) != created_.end();
+}
+
+bool InstallJournal::MadeBackupOf(const std::string& file) const {
+  return std::find(backed_up_files_.begin(), backed_up_files_.end(), file) !=
+         backed_up_files_.end();
+}
+
+bool InstallJournal::OldMode(const std::string& path, mode_t* mode) const {
+  for (const ModeChange& change : mode_changes_) {
+    if (change.path == path) {
+      *mode = change.old_mode;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> InstallJournal::CreatedBelow(const std::string& folder) const {
+  std::vector<std::string> below;
+  const std::string prefix = folder + "/";
+  for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+    if (it->size() > prefix.size() && it->compare(0, prefix.size(), prefix) == 0)
+      below.push_back(*it);
+  }
+  return below;
+}

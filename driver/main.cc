@@ -1,0 +1,87 @@
+// The installer's road: refuse a second installation, unpack the package,
+// ask for the mail part, run the stages, restart, offer to start, clean up.
+
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "config/conf_file.h"
+#include "driver/console.h"
+#include "driver/interrupt.h"
+#include "driver/settings.h"
+#include "driver/stages.h"
+#include "host/command.h"
+#include "host/extract.h"
+#include "host/files.h"
+#include "host/remove_dir.h"
+
+namespace {
+
+enum class MailAnswer { kYes, kNo, kNone };
+
+// Asks until the answer is Y or N; kNone when standard input has ended.
+MailAnswer AskMailPart(Console& console) {
+  for (;;) {
+    YesNo answer = AskYesNo(console, "Do you want to install sendmail controller? (Y/N): ");
+    console.LineEnd();
+    if (answer == YesNo::kYes) return MailAnswer::kYes;
+    if (answer == YesNo::kNo) return MailAnswer::kNo;
+    if (answer == YesNo::kEndOfInput) return MailAnswer::kNone;
+    console.PrintLine("Illeagle value. Only give 'Y' or 'N'");
+  }
+}
+
+void RestartMailDaemons(Console& console, unsigned char xinetd_flag) {
+  console.PrintLine("Restarting sendmail and pop server");
+  console.PrintLine("Please wait...");
+  RunEchoed("/etc/rc.d/init.d/sendmail restart", console.out(), "Can't restart sendmail server");
+  RunEchoed(xinetd_flag ? "/etc/rc.d/init.d/xinetd restart" : "/etc/rc.d/init.d/inet restart",
+            console.out(), "Can't restart pop3 server");
+}
+
+void OfferToStart(Console& console) {
+  if (AskYesNo(console, "Do want to start Quorvane now? (Y/N): ") == YesNo::kYes)
+    RunEchoed("/usr/bin/quorvane start", console.out());
+}
+
+}  // namespace
+
+int main() {
+  Console& console = Console::Standard();
+  if (CanOpenForReading(kConfFile)) {
+    console.PrintLine("Quorvane server already installed.");
+    return 1;
+  }
+  console.PrintLine("Extracting the package...");
+  InstallInterruptHandler();
+  if (Decode() != 0) {
+    console.PrintLine("Error while extracting the package");
+    RemoveDir(kWorkingFolder);
+    return 1;
+  }
+
+  MailAnswer mail_answer = AskMailPart(console);
+  if (mail_answer == MailAnswer::kNone) {
+    console.PrintLine("Installation aborted");
+    RemoveDir(kWorkingFolder);
+    return 1;
+  }
+  const unsigned char mail = mail_answer == MailAnswer::kYes ? 1 : 0;
+  RunDiscarded("/etc/rc.d/init.d/named restart");
+
+  auto settings = std::make_unique<CGeneral>(console);
+  unsigned char xinetd_flag = 0;
+  if (!RunStages(*settings, console, mail, &xinetd_flag)) return 1;
+  settings.reset();
+
+  if (mail) RestartMailDaemons(console, xinetd_flag);
+  OfferToStart(console);
+  console.PrintLine("\nUse command 'quorvane {start|stop|restart}'");
+  console.PrintLine("to start, stop or restart Quorvane server.");
+  if (chdir("/") != 0) {
+    // The working folder is removed by its full path all the same.
+  }
+  RemoveDir(kWorkingFolder);
+  return 0;
+}

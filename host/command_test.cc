@@ -1,0 +1,66 @@
+#include "host/command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TEST(CommandTest, QuotesOnlyWhatTheShellWouldInterpret) {
+  EXPECT_EQ(QuoteForShell("/etc/named.conf"), "/etc/named.conf");
+  EXPECT_EQ(QuoteForShell("/usr/local/quorvane"), "/usr/local/quorvane");
+  EXPECT_EQ(QuoteForShell("/opt/q v"), "'/opt/q v'");
+  EXPECT_EQ(QuoteForShell("/opt/qv;cd;touch pwned;x"), "'/opt/qv;cd;touch pwned;x'");
+  EXPECT_EQ(QuoteForShell("it's"), "'it'\\''s'");
+  EXPECT_EQ(QuoteForShell(""), "''");
+  EXPECT_EQ(QuoteForShell("$(id)`id`*?~"), "'$(id)`id`*?~'");
+}
+
+TEST(CommandTest, QuotedArgumentsReachTheCommandLiterally) {
+  for (const char* argument : {"/opt/q v", "a'b", "$(echo no)", "x;echo no", "*", "\"\\", " "}) {
+    std::ostringstream out;
+    RunEchoed("printf '%s' " + QuoteForShell(argument), out);
+    EXPECT_EQ(out.str(), argument);
+  }
+}
+
+TEST(CommandTest, CommandLineRefusesWhatDoesNotFit) {
+  CommandLine exact(10);  // nine characters and the terminating NUL
+  exact.Add("cp ").AddArgument("abcdef");
+  EXPECT_TRUE(exact.fits());
+  CommandLine over(10);
+  over.Add("cp ").AddArgument("abcdefg");
+  EXPECT_FALSE(over.fits());
+  over.Add("x");  // nothing more is appended once it failed
+  EXPECT_EQ(over.text(), "cp ");
+}
+
+TEST(CommandTest, EchoedRunKeepsTheFirst1023Bytes) {
+  std::ostringstream out;
+  EXPECT_TRUE(RunEchoed("head -c 5000 /dev/zero | tr '\\0' a; echo done >&2", out));
+  EXPECT_EQ(out.str(), std::string(1023, 'a'));
+}
+
+TEST(CommandTest, EchoedRunWithoutOutputPrintsTheFailureLine) {
+  std::ostringstream out;
+  EXPECT_FALSE(RunEchoed("true", out, "Can't restart sendmail server"));
+  EXPECT_EQ(out.str(), "Can't restart sendmail server\n");
+  std::ostringstream quiet;
+  EXPECT_FALSE(RunEchoed("true", quiet));
+  EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(CommandTest, CommandsNeverReadTheInstallersInput) {
+  std::ostringstream out;
+  RunEchoed("cat; echo end", out);  // stdin is /dev/null, so cat ends at once
+  EXPECT_EQ(out.str(), "end\n");
+}
+
+TEST(CommandTest, DaemonHoldingThePipeDoesNotHangTheRun) {
+  std::ostringstream out;
+  // The background sleep keeps the pipe open after the shell ended.
+  RunEchoed("echo started; (sleep 30 &)", out);
+  EXPECT_EQ(out.str(), "started\n");
+}
+
+}  // namespace
