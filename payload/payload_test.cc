@@ -102,7 +102,9 @@ TEST_F(PayloadArchiveTest, HoldsTheMembersInOrderWithTheirModes) {
     fields >> mode >> owner >> size >> date >> time >> name;
     EXPECT_EQ("root/root", owner) << line;
     // Every placeholder says what it stands for.
-    if (mode[0] == '-') EXPECT_NE("0", size) << line;
+    if (mode[0] == '-') {
+      EXPECT_NE("0", size) << line;
+    }
     members.push_back(mode + " " + name);
   }
   const std::vector<std::string> expected = {
