@@ -8,7 +8,7 @@ BUILD      := build
 ASAN_BUILD := build-asan
 JOBS       ?= 2
 
-.PHONY: all test demo bench format clean
+.PHONY: all test deps demo bench format clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -19,7 +19,10 @@ $(BUILD)/build.ninja:
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON
 
-test: all $(ASAN_BUILD)/build.ninja
+deps:
+	tests/install-test-deps.sh
+
+test: deps all $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure --timeout 600
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure --timeout 600
