@@ -1,4 +1,36 @@
+#include "config/dns_questions.h"
+#include "config/named_backup.h"
 #include "driver/settings.h"
 
-// Not written yet.
-unsigned char CGeneral::CheckDNS() { return 1; }
+namespace {
+
+constexpr char kNameServerQuestion[] =
+    "Enter default value for the Primary Name Server: (Default: ";
+
+}  // namespace
+
+unsigned char CGeneral::CheckDNS() {
+  if (!AskBindVersion(console_, DNSType)) return 1;
+
+  console_.Print("Checking DNS configurationg file...");
+  if (!ConfirmPath(console_, NamedConfFile,
+                   "Is this the correct path of named.conf file? ( Y/N ): ",
+                   "Enter full path of named.conf file: "))
+    return 1;
+  BackUpNamedConf(console_, journal_, NamedConfFile);
+
+  console_.Print("Checking DNS process id file...\t");
+  if (!ConfirmPath(console_, NamedPIDFile, "Is this the correct path of named.pid file? ( Y/N ): ",
+                   "Enter full path of named.pid file: "))
+    return 1;
+
+  if (!AskText(console_, kNameServerQuestion, ns1, NameServerRefusal)) return 1;
+  if (!AskNumber(console_, "Enter default value of Refresh time for DNS: (Default: ", &Refresh))
+    return 1;
+  if (!AskNumber(console_, "Enter default value of Retry time for DNS: (Default: ", &Retry))
+    return 1;
+  if (!AskNumber(console_, "Enter default value of Expire time for DNS: (Default: ", &Expire))
+    return 1;
+  if (!AskNumber(console_, "Enter default value of ttl for DNS: (Default: ", &ttl)) return 1;
+  return 0;
+}

@@ -1,4 +1,78 @@
-#include "driver/settings.h"
+#include <errno.h>
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
 
-// Not written yet.
-unsigned char CGeneral::ServerConf(unsigned char /*mail*/) { return 1; }
+#include "config/server_folders.h"
+#include "driver/settings.h"
+#include "host/accounts.h"
+
+namespace {
+
+constexpr char kPortQuestion[] = "Enter tcp port for Quorvane server (Default: ";
+constexpr char kDisconnectQuestion[] =
+    "Enter Auto disconnect time (in seconds) for Quorvane server (Default: ";
+constexpr char kGroup[] = "popusers";
+constexpr char kUser[] = "quorvane";
+
+// Makes sure the group popusers exists, creating it when the administrator
+// agrees. False when it is missing in the end; errno says why.
+bool EnsurePopusersGroup(Console& console) {
+  console.Print("Checking popusers group...");
+  if (getgrnam(kGroup) != nullptr) {
+    console.PrintLine("OK");
+    return true;
+  }
+  for (;;) {
+    console.LineEnd();
+    console.PrintLine("popusers group does not exist");
+    YesNo answer = AskYesNo(console, "Do you want to create it? (Y/N): ");
+    if (answer == YesNo::kEndOfInput) {
+      ReportEndOfInput(console);
+      return false;
+    }
+    console.LineEnd();
+    if (answer == YesNo::kYes) {
+      if (addGroup(kGroup) != 0) return false;  // errno as the account command left it
+      console.PrintLine("OK");
+      return true;
+    }
+    if (answer == YesNo::kNo) {
+      console.PrintLine("Create a popusers group first");
+      errno = ECANCELED;
+      return false;
+    }
+  }
+}
+
+// Makes sure the service's system user exists, with `home` as its home when
+// it has to be created, and gives `home` to it.
+bool EnsureServiceUser(Console& console, const char* home) {
+  if (getpwnam(kUser) == nullptr && addUser(kUser, home) != 0) {
+    int error = errno;  // the messages must not hide why the account command failed
+    console.PrintLine("Cant' create quorvane system user");
+    console.PrintLine("Create it manually and then install again");
+    errno = error;
+    return false;
+  }
+  if (const struct passwd* user = getpwnam(kUser)) {
+    if (chown(home, user->pw_uid, user->pw_gid) != 0) {
+      // The folder stays usable by root; the service reports what it cannot reach.
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+unsigned char CGeneral::ServerConf(unsigned char mail) {
+  if (!AskNumber(console_, kPortQuestion, &Port)) return 1;
+  if (!AskNumber(console_, kDisconnectQuestion, &AutoDisconnectTime)) return 1;
+  if (!AskInstallationFolder(console_, journal_, InsFolder)) return 1;
+  if (!mail) return 0;
+
+  if (!EnsurePopusersGroup(console_)) return 1;
+  if (!AskRootFolder(console_, journal_, RFolder)) return 1;
+  if (!EnsureServiceUser(console_, RFolder)) return 1;
+  return 0;
+}

@@ -1,0 +1,55 @@
+#include <errno.h>
+#include <sys/stat.h>
+
+#include "config/test_dialogue.h"
+#include "driver/settings.h"
+
+namespace {
+
+constexpr char kPort[] = "Enter tcp port for Quorvane server (Default: ";
+constexpr char kDisconnect[] =
+    "Enter Auto disconnect time (in seconds) for Quorvane server (Default: ";
+constexpr char kInstallation[] = "Enter installation folder for Quorvane server (Default: ";
+
+using ServerConfTest = TempFolderTest;
+
+// Without the mail part only the three questions are asked.
+TEST_F(ServerConfTest, WithoutMailPartAsksThreeQuestionsAndCreatesTheFolder) {
+  const std::string qv = Path("qv");
+  Dialogue d("80 \n  80\n\n" + qv + "\n");
+  CGeneral settings(d.console);
+  ASSERT_EQ(settings.ServerConf(0), 0);
+  EXPECT_EQ(d.out.str(), Prompt(kPort, "33333") + "\nIlleagle value." + Prompt(kPort, "33333") +
+                             Prompt(kDisconnect, "30") +
+                             Prompt(kInstallation, "/usr/local/quorvane"));
+  EXPECT_EQ(settings.Port, 80u);
+  EXPECT_EQ(settings.AutoDisconnectTime, 30u);
+  EXPECT_EQ(std::string(settings.InsFolder), qv);
+  EXPECT_STREQ(settings.RFolder, "/var/quorvane");
+  EXPECT_TRUE(std::filesystem::is_directory(qv));
+}
+
+TEST_F(ServerConfTest, NumbersConvertWithoutRangeCheck) {
+  Dialogue d("-1\n0\n" + Path("qv") + "\n");
+  CGeneral settings(d.console);
+  ASSERT_EQ(settings.ServerConf(0), 0);
+  EXPECT_EQ(settings.Port, 4294967295u);
+  EXPECT_EQ(settings.AutoDisconnectTime, 0u);
+}
+
+TEST_F(ServerConfTest, EndOfInputFailsWithEnodata) {
+  const std::string qv = Path("qv");
+  ASSERT_EQ(mkdir(qv.c_str(), 0700), 0);
+  // Inside the port, disconnect time, folder and overwrite questions.
+  for (const std::string& answers :
+       {std::string(""), std::string("\n"), std::string("\n\n"), "\n\n" + qv + "\n"}) {
+    Dialogue d(answers);
+    CGeneral settings(d.console);
+    errno = 0;
+    EXPECT_EQ(settings.ServerConf(0), 1) << answers;
+    EXPECT_EQ(errno, ENODATA) << answers;
+    EXPECT_TRUE(d.out.str().ends_with(": \n")) << d.out.str();
+  }
+}
+
+}  // namespace
