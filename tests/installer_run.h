@@ -31,8 +31,10 @@ inline constexpr char kDefaultMailAnswers[] =
     "192.168.1.20\n"
     "y\n";
 
+// Where the installer unpacks its package.
+inline constexpr char kPackageFolder[] = "/QVInstallation";
 // Where the installer puts the service when the default is kept.
-inline constexpr char kDefaultInstallationFolder[] = "/QVInstallation";
+inline constexpr char kDefaultInstallationFolder[] = "/usr/local/quorvane";
 
 // The folder holding the built installer and decode tool.
 std::string DistDir();

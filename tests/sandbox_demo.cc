@@ -38,7 +38,10 @@ bool Under(const std::string& path, const std::string& folder) {
 
 // Small text files the run wrote are worth reading in full.
 void PrintContent(const Sandbox& sandbox, const std::string& path) {
-  if (!Under(path, "/etc") && !Under(path, kDefaultInstallationFolder)) return;
+  if (!Under(path, "/etc") && !Under(path, kPackageFolder) &&
+      !Under(path, kDefaultInstallationFolder)) {
+    return;
+  }
   std::optional<struct stat> st = sandbox.StatAfter(path);
   if (!st || !S_ISREG(st->st_mode) || st->st_size >= kShownFileSize) return;
   std::optional<std::string> content = sandbox.ReadAfter(path);
