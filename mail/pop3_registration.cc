@@ -1,5 +1,59 @@
-#include "driver/settings.h"
+// Rules this file keeps:
+// - the system file is never missing: its backup is a link, and the new
+//   file is renamed over it in one step;
+// - a stage that fails before the rename leaves the system file as it was;
+// - the line rules live in xinetd_entry.cc and inetd_conf.cc.
 
-// Not written yet.
-unsigned char CGeneral::Updatexinetd() { return 1; }
-unsigned char CGeneral::Updateinetd() { return 1; }
+#include <string>
+#include <string_view>
+
+#include "driver/settings.h"
+#include "host/replace_file.h"
+#include "mail/inetd_conf.h"
+#include "mail/xinetd_entry.h"
+
+namespace {
+
+constexpr char kXinetdEntry[] = "/etc/xinetd.d/ipop3";
+constexpr char kInetdConf[] = "/etc/inetd.conf";
+
+using Transform = std::string (*)(std::string_view content, std::string_view ins_folder);
+
+// Rewrites `path` through `transform`, keeping the old file as
+// `path`.qvbackup. 1 with errno set when the file cannot be read or the
+// new one cannot be put in place.
+unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const std::string& path,
+                                Transform transform, std::string_view ins_folder) {
+  std::string content, err;
+  if (!ReadWholeFile(path, &content, &err)) return 1;
+  ReplacementFile replacement(path);
+  if (!replacement.Create(&err)) {
+    console.PrintLine("can't a temporary file");
+    return 1;
+  }
+  if (!replacement.Write(transform(content, ins_folder), NewFileMode(), &err)) {
+    console.PrintLine(err);
+    return 1;
+  }
+  const std::string backup = path + ".qvbackup";
+  if (!BackupFile(path, backup, &err)) {
+    console.PrintLine(err);
+    return 1;
+  }
+  journal.BackupMade(path, backup);
+  if (!replacement.Commit(&err)) {
+    console.PrintLine(err);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+unsigned char CGeneral::Updatexinetd() {
+  return RewriteSystemFile(console_, journal_, kXinetdEntry, TransformXinetdEntry, InsFolder);
+}
+
+unsigned char CGeneral::Updateinetd() {
+  return RewriteSystemFile(console_, journal_, kInetdConf, TransformInetdConf, InsFolder);
+}

@@ -1,4 +1,139 @@
-#include "driver/settings.h"
+// Rules this file keeps:
+// - the live sendmail.cf is never missing: the backup is a link of the live
+//   file, and the new file is renamed over it in one step;
+// - nothing is touched until the group and both paths are settled;
+// - a file that cannot be read, written or put in place fails the stage
+//   with the system call's errno, and the rollback puts the backup back.
 
-// Not written yet.
-unsigned char CGeneral::CheckSendmail() { return 1; }
+#include <errno.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "driver/settings.h"
+#include "host/accounts.h"
+#include "host/command.h"
+#include "host/files.h"
+#include "host/replace_file.h"
+#include "mail/sendmail_template.h"
+
+namespace {
+
+constexpr char kTemplate[] = "sendmail.cf";  // package member, in the current folder
+constexpr char kLinuxConf[] = "/etc/conf.linuxconf";
+constexpr char kLinuxConfBackup[] = "/etc/conf.linuxconf.qvbackup";
+constexpr mode_t kSendmailCfMode = 0644;
+
+enum class GroupCheck { kPresent, kCreated, kFailed };
+
+// Makes sure the group "mail" exists, offering to create it.
+GroupCheck EnsureMailGroup(Console& console) {
+  console.Print("Checking mail group...");
+  if (getgrnam("mail") == nullptr) {
+    for (;;) {
+      console.PrintLine("mail group does not exist");
+      YesNo answer = AskYesNo(console, "Do you want to create it? (Y/N): ");
+      if (answer == YesNo::kEndOfInput) {
+        ReportEndOfInput(console);
+        return GroupCheck::kFailed;
+      }
+      console.LineEnd();
+      if (answer == YesNo::kNo) {
+        console.PrintLine("Create a mail group first");
+        errno = ECANCELED;
+        return GroupCheck::kFailed;
+      }
+      if (answer == YesNo::kYes) break;
+    }
+    if (addGroup("mail") != 0) return GroupCheck::kFailed;
+    console.Print("\tOK");
+    console.LineEnd();
+    return GroupCheck::kCreated;
+  }
+  console.Print("\tOK");
+  console.LineEnd();
+  return GroupCheck::kPresent;
+}
+
+// The node name, or "" (after saying so) when the system does not tell.
+std::string HostName(Console& console) {
+  struct utsname names;
+  if (uname(&names) != 0) {
+    console.PrintLine("Can't get system information");
+    return "";
+  }
+  return names.nodename;
+}
+
+bool SameContent(const char* a, const char* b) {
+  std::string first, second;
+  return ReadWholeFile(a, &first, nullptr) && ReadWholeFile(b, &second, nullptr) && first == second;
+}
+
+}  // namespace
+
+unsigned char CGeneral::CheckSendmail() {
+  StoreText(SendMailCfFile, "/etc/sendmail.cf");
+  StoreText(SendMailPIDFile, "/var/run/sendmail.pid");
+
+  if (EnsureMailGroup(console_) == GroupCheck::kFailed) return 1;
+
+  console_.Print("Checking sendmail configurationg file...");
+  if (!ConfirmPath(console_, SendMailCfFile,
+                   "Is this the correct path of sendmail.cf file? ( Y/N ): ",
+                   "Enter full path of sendmail.cf file: "))
+    return 1;
+  console_.Print("Checking sendmail process id file...\t");
+  if (!ConfirmPath(console_, SendMailPIDFile,
+                   "Is this the correct path of sendmail.pid file? ( Y/N ): ",
+                   "Enter full path of sendmail.pid file: "))
+    return 1;
+
+  const std::string host_name = HostName(console_);
+
+  // The template is read before anything is touched, so an unreadable one
+  // leaves the live file and any older backup as they were.
+  std::string template_text, err;
+  if (!ReadWholeFile(kTemplate, &template_text, &err)) {
+    console_.PrintLine(err);
+    return 1;
+  }
+  const std::string cf_file = SendMailCfFile;
+  const std::string backup = cf_file + ".qvbackup";
+  const bool existed = PathExists(cf_file.c_str());
+  if (existed) {
+    if (!BackupFile(cf_file, backup, &err)) {
+      console_.PrintLine(err);
+      return 1;
+    }
+    journal_.BackupMade(cf_file, backup);
+  }
+  ReplacementFile new_cf(cf_file);
+  if (!new_cf.Create(&err) ||
+      !new_cf.Write(FillSendmailTemplate(template_text, InsFolder, host_name), kSendmailCfMode,
+                    &err) ||
+      !new_cf.Commit(&err)) {
+    console_.PrintLine(err);
+    return 1;
+  }
+  if (!existed) journal_.Created(cf_file);
+
+  if (CanOpenForReading(kLinuxConf)) {
+    CommandLine copy(200);
+    copy.Add("cp ").AddArgument(kLinuxConf).Add(" ").AddArgument(kLinuxConfBackup);
+    if (copy.fits()) RunDiscarded(copy.text());
+    if (SameContent(kLinuxConf, kLinuxConfBackup))
+      journal_.BackupMade(kLinuxConf, kLinuxConfBackup);
+  } else {
+    // O_EXCL: a path that exists but does not open (a dangling link) is left alone.
+    int fd = open(kLinuxConf, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
+    if (fd >= 0) {
+      close(fd);
+      journal_.Created(kLinuxConf);
+    }
+  }
+  return 0;
+}
