@@ -1,7 +1,11 @@
 #include "host/command.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -57,10 +61,26 @@ TEST(CommandTest, CommandsNeverReadTheInstallersInput) {
 }
 
 TEST(CommandTest, DaemonHoldingThePipeDoesNotHangTheRun) {
+  char pid_file[] = "/tmp/qv-daemon-XXXXXX";
+  int fd = mkstemp(pid_file);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  // The background sleep keeps the output pipe open long after the shell
+  // ended; a run that waited for it would only end at the test's timeout.
   std::ostringstream out;
-  // The background sleep keeps the pipe open after the shell ended.
-  RunEchoed("echo started; (sleep 30 &)", out);
+  RunEchoed(std::string("echo started; sh -c 'echo $$ > ") + pid_file +
+                "; exec sleep 1000' 2>/dev/null &",
+            out);
   EXPECT_EQ(out.str(), "started\n");
+  std::ifstream pid_in(pid_file);
+  pid_t daemon = 0;
+  for (int tries = 0; tries < 100 && !(pid_in >> daemon); ++tries) {
+    usleep(10000);
+    pid_in.clear();
+    pid_in.seekg(0);
+  }
+  if (daemon > 0) kill(daemon, SIGKILL);
+  unlink(pid_file);
 }
 
 }  // namespace
