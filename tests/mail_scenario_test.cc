@@ -347,6 +347,25 @@ TEST(MailScenarioTest, MissingSendmailCfReplacedByAnotherPath) {
   EXPECT_FALSE(sandbox.StatAfter("/etc/sendmail.cf"));
 }
 
+TEST(MailScenarioTest, ConfirmedPathInAMissingFolderFailsTheStage) {
+  Sandbox sandbox;
+  SeedMailHostWithGroups(sandbox);
+  sandbox.SeedRemoved("/etc/sendmail.cf");
+  RunResult run = RunMail(sandbox, "n\n/etc/nomail/sendmail.cf\ny\n");
+
+  EXPECT_TRUE(SameTranscript(
+      TranscriptBeforeSendmail() + Line("Checking mail group...\tOK") + kCfChecking +
+          Line("/etc/sendmail.cf") + kCfConfirm + "\n" + kCfQuestion +
+          Line("/etc/nomail/sendmail.cf") + kCfConfirm + Line(kPidLineOk) +
+          Line("can't create a temporary file for /etc/nomail/sendmail.cf: No such file or "
+               "directory") +
+          Line("Error while updating sendmail") + Line("Installation aborted"),
+      run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_FALSE(sandbox.StatAfter("/etc/nomail"));
+  EXPECT_FALSE(sandbox.StatAfter("/etc/sendmail.cf"));
+}
+
 TEST(MailScenarioTest, OlderBackupsAreReplacedByTheFilesAsTheyStood) {
   Sandbox sandbox;
   SeedMailHostWithGroups(sandbox);
