@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include <string_view>
+
 namespace {
 
 constexpr char kInstallationQuestion[] = "Enter installation folder for Quorvane server (Default: ";
@@ -12,6 +14,14 @@ constexpr char kOverwriteQuestion[] = "Do you want to overwrite it? ( Y/N ): ";
 // stat follows links, so a link to a folder counts as the folder.
 bool IsFolder(const char* path, struct stat* st) {
   return stat(path, st) == 0 && S_ISDIR(st->st_mode);
+}
+
+// A relative folder would be made inside the working folder, which goes away
+// at the end of the run; the links and the configuration file would point
+// nowhere.
+const char* FullPathRefusal(std::string_view answer) {
+  if (answer.empty() || answer[0] == '/') return nullptr;
+  return "Illeagle value (only full paths are allowed).";
 }
 
 enum class Takeover { kTaken, kDeclined, kEndOfInput };
@@ -40,7 +50,7 @@ Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* fo
 
 bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField& folder) {
   for (;;) {
-    if (!AskText(console, kInstallationQuestion, folder)) return false;
+    if (!AskText(console, kInstallationQuestion, folder, FullPathRefusal)) return false;
     if (mkdir(folder, 0755) == 0) {
       journal.Created(folder);
       return true;
@@ -63,7 +73,7 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
 
 bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder) {
   for (;;) {
-    if (!AskText(console, kRootQuestion, folder)) return false;
+    if (!AskText(console, kRootQuestion, folder, FullPathRefusal)) return false;
     if (mkdir(folder, 0777) == 0) {
       journal.Created(folder);
       return true;

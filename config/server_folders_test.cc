@@ -163,3 +163,23 @@ TEST_F(ServerFoldersTest, EndOfInputAtRootFolderFails) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServerFoldersTest, RelativeFoldersAreRefusedForBothQuestions) {
+  const std::string qv = Path("qv");
+  Dialogue d("qv\n" + qv + "\n../root\n" + Path("root") + "\n");
+  TextField installation = "/usr/local/quorvane";
+  TextField root = "/var/quorvane";
+  ASSERT_TRUE(AskInstallationFolder(d.console, journal_, installation));
+  ASSERT_TRUE(AskRootFolder(d.console, journal_, root));
+  EXPECT_EQ(std::string(installation), qv);
+  EXPECT_EQ(std::string(root), Path("root"));
+  const std::string refusal = "\nIlleagle value (only full paths are allowed).";
+  EXPECT_EQ(d.out.str(), Prompt(kInstallation, "/usr/local/quorvane") + refusal +
+                             Prompt(kInstallation, "/usr/local/quorvane") +
+                             Prompt(kRoot, "/var/quorvane") + refusal +
+                             Prompt(kRoot, "/var/quorvane"));
+}
+
+}  // namespace
