@@ -1,0 +1,428 @@
+// The rollback through the real installer: every failure stage, with and
+// without the mail part, is made to fail for real in the sandbox, and what
+// the run leaves behind is compared whole with what a rollback may leave.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/installer_run.h"
+#include "tests/sandbox.h"
+#include "tests/transcript.h"
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+constexpr char kFolder[] = "/usr/local/quorvane";
+constexpr char kRootFolder[] = "/var/quorvane";
+constexpr char kPortQuestion[] = "Enter tcp port for Quorvane server (Default: ";
+constexpr char kNameServerQuestion[] =
+    "Enter default value for the Primary Name Server: (Default: ";
+constexpr char kTakeover[] = "\nFolder already exist.\nDo you want to overwrite it? ( Y/N ): ";
+constexpr char kNoPopusers[] =
+    "\npopusers group does not exist\nDo you want to create it? (Y/N): \n";
+constexpr char kAddressPrompt[] = "\nEnter IP address of your windows Quorvane machine: ";
+constexpr char kLinkOverwrite[] = "Do you want to overwrite it? (Y/N): ";
+constexpr char kAddress[] = "192.168.1.20\n";
+constexpr char kDanglingConfTarget[] = "/opt/missing/Quorvane.conf";
+
+// With the mail part the groups stay; the user quorvane stays at stage 1.
+const Paths kGroupFiles = {"/etc/group", "/etc/gshadow"};
+const Paths kUserFiles = {"/etc/passwd", "/etc/shadow", "/etc/subgid", "/etc/subuid"};
+
+[[maybe_unused]] std::string In(const std::string& relative) {
+  return std::string(kFolder) + relative;
+}
+
+Paths Sorted(Paths paths) {
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+Paths Joined(std::initializer_list<Paths> lists) {
+  Paths all;
+  for (const Paths& list : lists) all.insert(all.end(), list.begin(), list.end());
+  return Sorted(all);
+}
+
+// The account tools keep copies of the files they edit ("/etc/passwd-"
+// and so on); those are theirs, not the installer's.
+bool IsAccountToolCopy(const std::string& path) {
+  for (const char* file : {"group", "gshadow", "passwd", "shadow", "subgid", "subuid"})
+    if (path == std::string("/etc/") + file + "-") return true;
+  return false;
+}
+
+Paths WithoutAccountToolCopies(const Paths& paths) {
+  Paths kept;
+  for (const std::string& path : paths)
+    if (!IsAccountToolCopy(path)) kept.push_back(path);
+  return kept;
+}
+
+// Runs the installer as RunInstaller does, with its standard error joined
+// to standard output: the administrator sees both on the console.
+RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options = {}) {
+  options.working_dir = DistDir();
+  options.stdin_text = answers;
+  return sandbox.Run({"/bin/sh", "-c", "exec " + DistDir() + "/qvinstall 2>&1"}, options);
+}
+
+std::string AccountLine(const Sandbox& sandbox, const std::string& file, const std::string& name) {
+  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(name + ":", 0) == 0) return line;
+  return "";
+}
+
+// The account file as the host has it, without the line of `name`.
+std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name) {
+  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
+  std::string kept, line;
+  while (std::getline(in, line))
+    if (line.rfind(name + ":", 0) != 0) kept += line + "\n";
+  return kept;
+}
+
+// --- Answers -------------------------------------------------------------
+
+// Mail question and server dialogue; with the mail part the popusers group
+// is created and the default root folder kept.
+std::string ServerAnswers(bool mail, bool takeover = false) {
+  return std::string(mail ? "y\n" : "n\n") + "\n\n\n" + (takeover ? "Y\n" : "") +
+         (mail ? "y\n\n" : "");
+}
+
+// BIND menu, name server and the four zone times, all defaults.
+constexpr char kDnsAnswers[] = "\n\n\n\n\n\n";
+
+std::string AnswersUpToAddress(bool mail, bool takeover = false) {
+  return ServerAnswers(mail, takeover) + kDnsAnswers;
+}
+
+// --- Transcript pieces ---------------------------------------------------
+
+std::string Opening() {
+  return Line("Extracting the package...") +
+         Line("Do you want to install sendmail controller? (Y/N): ") +
+         Line("Getting Quorvane server configuration...");
+}
+
+std::string ServerQuestions(bool takeover = false) {
+  return DefaultPrompt(kPortQuestion, "33333") +
+         DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
+                       "30") +
+         DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
+         (takeover ? kTakeover : "");
+}
+
+std::string ServerDialogue(bool mail, bool takeover = false) {
+  std::string text = Opening() + ServerQuestions(takeover);
+  if (mail)
+    text += "Checking popusers group..." + std::string(kNoPopusers) + Line("OK") +
+            DefaultPrompt("Enter root folder for Quorvane server (Default: ", kRootFolder);
+  return text + Line("Success");
+}
+
+std::string DnsOpening() {
+  return Line("Getting DNS configuration...") + Line("Which version of BIND you are using?") +
+         Line("1.\tBIND 8.*") + Line("2.\tBIND 9.*") + Line("Enter your choice (Default: 2)") +
+         "Press Enter for Default: " + Line("\tOK") + Line("") +
+         Line("Checking DNS configurationg file...\tOK") +
+         Line("cp /etc/named.conf /etc/named.conf.qvbackup") +
+         Line("Checking DNS process id file...\t\tOK");
+}
+
+std::string DnsDialogue() {
+  return DnsOpening() + DefaultPrompt(kNameServerQuestion, "@") +
+         DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
+         DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
+         DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
+         DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") + Line("Success");
+}
+
+std::string SendmailOpening() { return Line("Updating sendmail...") + "Checking mail group..."; }
+
+std::string MailStages() {
+  return SendmailOpening() + Line("\tOK") + Line("Checking sendmail configurationg file...\tOK") +
+         Line("Checking sendmail process id file...\t\tOK") + Line("Success") +
+         Line("Updating pop3 server...") + Line("Success");
+}
+
+std::string UpToFolders(bool mail, bool takeover = false) {
+  return ServerDialogue(mail, takeover) + DnsDialogue() + (mail ? MailStages() : "") +
+         Line("Creating required folders...");
+}
+
+std::string UpToCopies(bool mail, bool takeover = false) {
+  return UpToFolders(mail, takeover) + kAddressPrompt + Line("Success") + Line("Copying files...");
+}
+
+std::string RefusedLink(const std::string& name, const std::string& link) {
+  return Line("Can't create symbolic link for " + name) + Line(link + " already exist") +
+         kLinkOverwrite;
+}
+
+std::string Abort(const std::string& error_line, const std::string& error_text) {
+  return Line(error_line) + (error_text.empty() ? "" : Line(error_text)) +
+         Line("Installation aborted");
+}
+
+// --- Hosts ---------------------------------------------------------------
+
+void SeedHost(Sandbox& sandbox, bool mail) {
+  if (mail)
+    SeedMailHost(sandbox);
+  else
+    SeedStandardHost(sandbox);
+}
+
+void SeedWithoutMailGroup(Sandbox& sandbox) {
+  sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
+  sandbox.Seed("/etc/gshadow", WithoutEntry(sandbox, "/etc/gshadow", "mail"), 0640);
+}
+
+// POP3 through inetd: no xinetd entry, an inetd.conf with a POP3 line.
+void SeedInetdHost(Sandbox& sandbox) {
+  sandbox.SeedRemoved("/etc/xinetd.d/ipop3");
+  sandbox.Seed("/etc/inetd.conf",
+               "ftp\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tin.ftpd\n"
+               "#pop-3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n",
+               0600);
+}
+
+// --- The table -----------------------------------------------------------
+
+struct RollbackCase {
+  std::string name;
+  bool mail;
+  int stage;
+  std::function<void(Sandbox&)> seed;  // on top of the standard or mail host
+  std::string answers;
+  std::string transcript;
+  // The whole change set the rollback may leave behind.
+  Paths created, changed, deleted;
+};
+
+// The init log always stays: named is restarted (and sendmail, with the
+// mail part) before the stages.
+Paths Remains(const Paths& more = {}) { return Joined({{kInitLog}, more}); }
+
+// With the mail part from stage 1 on the groups file changed (popusers);
+// at stage 1 the user stays as well.
+Paths MailChanged(int stage, const Paths& more = {}) {
+  return Joined({kGroupFiles, stage == 1 ? kUserFiles : Paths{}, more});
+}
+
+std::vector<RollbackCase> Cases() {
+  std::vector<RollbackCase> cases;
+
+  // Stage 0.
+  cases.push_back(
+      {"Stage0EndOfInputAtThePort",
+       false,
+       0,
+       nullptr,
+       "n\n",
+       Opening() + DefaultPrompt(kPortQuestion, "33333") + "\n" +
+           Abort("Error while getting Quorvane server configuration", "No data available"),
+       Remains(),
+       {},
+       {}});
+  cases.push_back(
+      {"Stage0MailPopusersRefused",
+       true,
+       0,
+       nullptr,
+       "y\n\n\n\nn\n",
+       Opening() + ServerQuestions() + "Checking popusers group..." + kNoPopusers +
+           Line("Create a popusers group first") +
+           Abort("Error while getting Quorvane server configuration", "Operation canceled"),
+       Remains(),
+       {},
+       {}});
+
+  // Stage 1.
+  cases.push_back({"Stage1EndOfInputAtTheNameServer",
+                   false,
+                   1,
+                   nullptr,
+                   ServerAnswers(false) + "\n",
+                   ServerDialogue(false) + DnsOpening() + DefaultPrompt(kNameServerQuestion, "@") +
+                       "\n" + Abort("Error while getting DNS configuration", "No data available"),
+                   Remains(),
+                   {},
+                   {}});
+  // The user stays at stage 1, and so do the copies an earlier run left.
+  cases.push_back(
+      {"Stage1MailGroupRefused",
+       true,
+       1,
+       [](Sandbox& sandbox) {
+         SeedWithoutMailGroup(sandbox);
+         sandbox.Seed("/etc/sendmail.cf.qvbackup", "an earlier run's copy\n");
+         sandbox.Seed("/etc/xinetd.d/ipop3.qvbackup", "an earlier entry\n");
+         sandbox.Seed("/etc/conf.linuxconf.qvbackup", "an earlier linuxconf\n");
+       },
+       AnswersUpToAddress(true) + "n\n",
+       ServerDialogue(true) + DnsDialogue() + SendmailOpening() +
+           Line("mail group does not exist") + "Do you want to create it? (Y/N): " + Line("") +
+           Line("Create a mail group first") + Abort("Error while updating sendmail", ""),
+       Remains(),
+       MailChanged(1),
+       {}});
+  cases.push_back({"Stage1MailNoPop3Registration",
+                   true,
+                   1,
+                   [](Sandbox& sandbox) {
+                     sandbox.SeedRemoved("/etc/xinetd.d/ipop3");
+                     sandbox.SeedRemoved("/etc/inetd.conf");
+                   },
+                   AnswersUpToAddress(true),
+                   ServerDialogue(true) + DnsDialogue() + SendmailOpening() + Line("\tOK") +
+                       Line("Checking sendmail configurationg file...\tOK") +
+                       Line("Checking sendmail process id file...\t\tOK") + Line("Success") +
+                       Line("Updating pop3 server...") +
+                       Abort("Error while updating pop3 server", "No such file or directory"),
+                   Remains(),
+                   MailChanged(1),
+                   {}});
+
+  // Stage 2.
+  cases.push_back({"Stage2EndOfInputAtTheAddress",
+                   false,
+                   2,
+                   nullptr,
+                   AnswersUpToAddress(false),
+                   UpToFolders(false) + kAddressPrompt + "\n" +
+                       Abort("Error while creating required folders", "No data available"),
+                   Remains(),
+                   {},
+                   {}});
+  cases.push_back(
+      {"Stage2RefusedLibraryLink",
+       false,
+       2,
+       [](Sandbox& sandbox) { sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library"); },
+       AnswersUpToAddress(false) + kAddress + "n\n",
+       UpToCopies(false) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+           Abort("Error while copying files", "File exists"),
+       Remains(),
+       {},
+       {}});
+  // A conf.linuxconf created empty stays.
+  cases.push_back({"Stage2MailEndOfInputAtTheAddress",
+                   true,
+                   2,
+                   [](Sandbox& sandbox) { sandbox.SeedRemoved("/etc/conf.linuxconf"); },
+                   AnswersUpToAddress(true),
+                   UpToFolders(true) + kAddressPrompt + "\n" +
+                       Abort("Error while creating required folders", "No data available"),
+                   Remains({"/etc/conf.linuxconf"}),
+                   MailChanged(2),
+                   {}});
+  cases.push_back({"Stage2MailNoSpoolFolder",
+                   true,
+                   2,
+                   [](Sandbox& sandbox) { sandbox.SeedRemoved("/var/spool"); },
+                   AnswersUpToAddress(true) + kAddress,
+                   UpToFolders(true) + kAddressPrompt + Line("No such file or directory") +
+                       Abort("Error while creating required folders", "No such file or directory"),
+                   Remains(),
+                   MailChanged(2),
+                   {}});
+  // Empty folders that were there before go as written: the root folder
+  // and /etc/vmail.
+  cases.push_back({"Stage2MailRefusedLibraryLink",
+                   true,
+                   2,
+                   [](Sandbox& sandbox) {
+                     sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library");
+                     sandbox.SeedDir(kRootFolder, 0700);
+                     sandbox.SeedDir("/etc/vmail", 0700);
+                   },
+                   AnswersUpToAddress(true) + kAddress + "n\n",
+                   UpToCopies(true) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+                       Abort("Error while copying files", "File exists"),
+                   Remains(),
+                   MailChanged(2),
+                   {"/etc/vmail", kRootFolder}});
+
+  // Stage 3: the library links stay, the refused command too.
+  const Paths library_links = {"/usr/lib/libqvdns-0.1.so", "/usr/lib/libqvsml-0.1.so"};
+  const Paths mail_library_links = Joined({library_links, {"/usr/lib/libstdc++-libc6.2-2.so.3"}});
+  for (bool mail : {false, true}) {
+    cases.push_back({mail ? "Stage3MailRefusedCommandLink" : "Stage3RefusedCommandLink",
+                     mail,
+                     3,
+                     [](Sandbox& sandbox) {
+                       sandbox.Seed("/usr/bin/quorvane", "#!/bin/sh\necho older\n", 0755);
+                     },
+                     AnswersUpToAddress(mail) + kAddress + "n\n",
+                     UpToCopies(mail) + RefusedLink("quorvane", "/usr/bin/quorvane") +
+                         Abort("Error while copying files", "File exists"),
+                     mail ? Remains(mail_library_links) : Remains(library_links),
+                     mail ? MailChanged(3) : Paths{},
+                     {}});
+  }
+
+  // Stage 6: a configuration file path that cannot be written. The mail
+  // run goes through inetd, so that inetd.conf is put back too.
+  for (bool mail : {false, true}) {
+    cases.push_back(
+        {mail ? "Stage6MailConfigurationFileUnwritable" : "Stage6ConfigurationFileUnwritable",
+         mail,
+         6,
+         [mail](Sandbox& sandbox) {
+           sandbox.SeedSymlink("/etc/Quorvane.conf", kDanglingConfTarget);
+           if (mail) SeedInetdHost(sandbox);
+         },
+         AnswersUpToAddress(mail) + kAddress,
+         UpToCopies(mail) + Line("Success") + Line("Creating configuration file...") +
+             Abort("Error while creating configuration file", "No such file or directory"),
+         mail ? Remains(mail_library_links) : Remains(library_links),
+         mail ? MailChanged(6) : Paths{},
+         {}});
+  }
+  return cases;
+}
+
+void PrintTo(const RollbackCase& c, std::ostream* out) { *out << c.name; }
+
+class RollbackScenarioTest : public testing::TestWithParam<RollbackCase> {};
+
+TEST_P(RollbackScenarioTest, LeavesOnlyWhatTheTableAllows) {
+  const RollbackCase& c = GetParam();
+  Sandbox sandbox;
+  SeedHost(sandbox, c.mail);
+  if (c.seed) c.seed(sandbox);
+  const std::string named_conf = *sandbox.ReadAfter("/etc/named.conf");
+
+  RunResult run = RunOnConsole(sandbox, c.answers);
+
+  EXPECT_TRUE(SameTranscript(c.transcript, run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.created), c.created) << run.changes.ToString();
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), c.changed) << run.changes.ToString();
+  EXPECT_EQ(run.changes.deleted, Sorted(c.deleted)) << run.changes.ToString();
+  // The change set ignores times; the files the rollback put back must
+  // also hold what they held.
+  EXPECT_EQ(sandbox.ReadAfter("/etc/named.conf"), named_conf);
+  EXPECT_FALSE(sandbox.StatAfter("/QVInstallation"));
+  // The system user, made at stage 0, stays only after a failure at stage 1.
+  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane").empty(), !(c.mail && c.stage == 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStage, RollbackScenarioTest, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<RollbackCase>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
