@@ -4,6 +4,8 @@
 // - a stage that fails before the rename leaves the system file as it was;
 // - the line rules live in xinetd_entry.cc and inetd_conf.cc.
 
+#include <errno.h>
+
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,14 @@ namespace {
 constexpr char kXinetdEntry[] = "/etc/xinetd.d/ipop3";
 constexpr char kInetdConf[] = "/etc/inetd.conf";
 
+// Says why the stage fails, keeping the failing call's errno for the driver.
+unsigned char Fail(Console& console, const std::string& why) {
+  const int error = errno;
+  console.PrintLine(why);
+  errno = error;
+  return 1;
+}
+
 using Transform = std::string (*)(std::string_view content, std::string_view ins_folder);
 
 // Rewrites `path` through `transform`, keeping the old file as
@@ -27,24 +37,13 @@ unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const
   std::string content, err;
   if (!ReadWholeFile(path, &content, &err)) return 1;
   ReplacementFile replacement(path);
-  if (!replacement.Create(&err)) {
-    console.PrintLine("can't a temporary file");
-    return 1;
-  }
-  if (!replacement.Write(transform(content, ins_folder), NewFileMode(), &err)) {
-    console.PrintLine(err);
-    return 1;
-  }
+  if (!replacement.Create(&err)) return Fail(console, "can't a temporary file");
+  if (!replacement.Write(transform(content, ins_folder), NewFileMode(), &err))
+    return Fail(console, err);
   const std::string backup = path + ".qvbackup";
-  if (!BackupFile(path, backup, &err)) {
-    console.PrintLine(err);
-    return 1;
-  }
+  if (!BackupFile(path, backup, &err)) return Fail(console, err);
   journal.BackupMade(path, backup);
-  if (!replacement.Commit(&err)) {
-    console.PrintLine(err);
-    return 1;
-  }
+  if (!replacement.Commit(&err)) return Fail(console, err);
   return 0;
 }
 

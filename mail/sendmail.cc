@@ -68,6 +68,14 @@ std::string HostName(Console& console) {
   return names.nodename;
 }
 
+// Says why the stage fails, keeping the failing call's errno for the driver.
+unsigned char Fail(Console& console, const std::string& why) {
+  const int error = errno;
+  console.PrintLine(why);
+  errno = error;
+  return 1;
+}
+
 bool SameContent(const char* a, const char* b) {
   std::string first, second;
   return ReadWholeFile(a, &first, nullptr) && ReadWholeFile(b, &second, nullptr) && first == second;
@@ -97,28 +105,20 @@ unsigned char CGeneral::CheckSendmail() {
   // The template is read before anything is touched, so an unreadable one
   // leaves the live file and any older backup as they were.
   std::string template_text, err;
-  if (!ReadWholeFile(kTemplate, &template_text, &err)) {
-    console_.PrintLine(err);
-    return 1;
-  }
+  if (!ReadWholeFile(kTemplate, &template_text, &err)) return Fail(console_, err);
   const std::string cf_file = SendMailCfFile;
   const std::string backup = cf_file + ".qvbackup";
   const bool existed = PathExists(cf_file.c_str());
   if (existed) {
-    if (!BackupFile(cf_file, backup, &err)) {
-      console_.PrintLine(err);
-      return 1;
-    }
+    if (!BackupFile(cf_file, backup, &err)) return Fail(console_, err);
     journal_.BackupMade(cf_file, backup);
   }
   ReplacementFile new_cf(cf_file);
   if (!new_cf.Create(&err) ||
       !new_cf.Write(FillSendmailTemplate(template_text, InsFolder, host_name), kSendmailCfMode,
                     &err) ||
-      !new_cf.Commit(&err)) {
-    console_.PrintLine(err);
-    return 1;
-  }
+      !new_cf.Commit(&err))
+    return Fail(console_, err);
   if (!existed) journal_.Created(cf_file);
 
   if (CanOpenForReading(kLinuxConf)) {
