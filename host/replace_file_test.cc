@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -74,6 +75,31 @@ TEST_F(ReplaceFileTest, BackupReplacesAnOlderOneAndKeepsTheFileInPlace) {
   EXPECT_EQ(Get("f.qvbackup"), "live\n");
   EXPECT_EQ(Mode("f.qvbackup"), 0600u);
   EXPECT_EQ(Names(), (std::vector<std::string>{"f", "f.qvbackup"}));
+}
+
+// A backup that cannot be a link (here: another file system) is a copy
+// with the same content and mode.
+TEST_F(ReplaceFileTest, BackupIsACopyWhenLinkingFails) {
+  char name[] = "/dev/shm/qv-replace-XXXXXX";
+  if (mkdtemp(name) == nullptr) GTEST_SKIP() << "no /dev/shm";
+  const std::string other = name;
+  struct stat here, there;
+  stat(dir_.c_str(), &here);
+  stat(other.c_str(), &there);
+  if (here.st_dev == there.st_dev) {
+    RemoveDir(other.c_str());
+    GTEST_SKIP() << "/dev/shm is on the same file system as /tmp";
+  }
+  Put("f", "live\n", 0604);
+  std::string err;
+  EXPECT_TRUE(BackupFile(Path("f"), other + "/f.qvbackup", &err)) << err;
+  std::string copy;
+  EXPECT_TRUE(ReadWholeFile(other + "/f.qvbackup", &copy, &err)) << err;
+  EXPECT_EQ(copy, "live\n");
+  struct stat st;
+  EXPECT_EQ(stat((other + "/f.qvbackup").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  RemoveDir(other.c_str());
 }
 
 TEST_F(ReplaceFileTest, BackupOfAMissingFileFailsAndLeavesTheOlderBackup) {
