@@ -36,9 +36,7 @@ constexpr char kDanglingConfTarget[] = "/opt/missing/Quorvane.conf";
 const Paths kGroupFiles = {"/etc/group", "/etc/gshadow"};
 const Paths kUserFiles = {"/etc/passwd", "/etc/shadow", "/etc/subgid", "/etc/subuid"};
 
-[[maybe_unused]] std::string In(const std::string& relative) {
-  return std::string(kFolder) + relative;
-}
+std::string In(const std::string& relative) { return std::string(kFolder) + relative; }
 
 Paths Sorted(Paths paths) {
   std::sort(paths.begin(), paths.end());
@@ -396,9 +394,9 @@ std::vector<RollbackCase> Cases() {
 
 void PrintTo(const RollbackCase& c, std::ostream* out) { *out << c.name; }
 
-class RollbackScenarioTest : public testing::TestWithParam<RollbackCase> {};
+class RollbackTableScenarioTest : public testing::TestWithParam<RollbackCase> {};
 
-TEST_P(RollbackScenarioTest, LeavesOnlyWhatTheTableAllows) {
+TEST_P(RollbackTableScenarioTest, LeavesOnlyWhatTheTableAllows) {
   const RollbackCase& c = GetParam();
   Sandbox sandbox;
   SeedHost(sandbox, c.mail);
@@ -420,9 +418,155 @@ TEST_P(RollbackScenarioTest, LeavesOnlyWhatTheTableAllows) {
   EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane").empty(), !(c.mail && c.stage == 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryStage, RollbackScenarioTest, testing::ValuesIn(Cases()),
+INSTANTIATE_TEST_SUITE_P(EveryStage, RollbackTableScenarioTest, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<RollbackCase>& info) {
                            return info.param.name;
                          });
+
+mode_t ModeAfter(const Sandbox& sandbox, const std::string& path) {
+  auto st = sandbox.StatAfter(path);
+  return st ? st->st_mode & 07777 : 0;
+}
+
+// An installation folder taken over with "Y" keeps what it held, and its
+// modes, whichever later stage fails.
+TEST(RollbackScenarioTest, TakenOverFolderKeepsItsOwnFilesAndModes) {
+  struct Failure {
+    int stage;
+    std::function<void(Sandbox&)> seed;
+    std::string answers_after_folders;
+    std::string transcript_after_copying;
+    Paths remains;
+  };
+  const Paths links = {"/usr/lib/libqvdns-0.1.so", "/usr/lib/libqvsml-0.1.so"};
+  const std::vector<Failure> failures = {
+      {2, nullptr, "", "", Remains()},
+      {3, [](Sandbox& sandbox) { sandbox.Seed("/usr/bin/quorvane", "older command", 0755); },
+       std::string(kAddress) + "n\n",
+       RefusedLink("quorvane", "/usr/bin/quorvane") +
+           Abort("Error while copying files", "File exists"),
+       Remains(links)},
+      {6, [](Sandbox& sandbox) { sandbox.SeedSymlink("/etc/Quorvane.conf", kDanglingConfTarget); },
+       kAddress,
+       Line("Success") + Line("Creating configuration file...") +
+           Abort("Error while creating configuration file", "No such file or directory"),
+       Remains(links)},
+  };
+  for (const Failure& failure : failures) {
+    SCOPED_TRACE("stage " + std::to_string(failure.stage));
+    Sandbox sandbox;
+    SeedStandardHost(sandbox);
+    sandbox.SeedDir(kFolder, 0700);
+    sandbox.Seed(In("/notes.txt"), "the administrator's notes\n", 0600);
+    sandbox.SeedDir(In("/etc"), 0750);
+    sandbox.Seed(In("/etc/own.conf"), "kept\n", 0640);
+    sandbox.SeedDir(In("/log"), 0711);
+    sandbox.Seed(In("/log/old.log"), "an old log\n");
+    if (failure.seed) failure.seed(sandbox);
+
+    RunResult run =
+        RunOnConsole(sandbox, AnswersUpToAddress(false, true) + failure.answers_after_folders);
+
+    const std::string transcript =
+        failure.stage == 2 ? UpToFolders(false, true) + kAddressPrompt + "\n" +
+                                 Abort("Error while creating required folders", "No data available")
+                           : UpToCopies(false, true) + failure.transcript_after_copying;
+    EXPECT_TRUE(SameTranscript(transcript, run.output));
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.changes.created, failure.remains) << run.changes.ToString();
+    EXPECT_EQ(run.changes.changed, Paths{}) << run.changes.ToString();
+    EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
+    EXPECT_EQ(ModeAfter(sandbox, kFolder), 0700u);
+    EXPECT_EQ(ModeAfter(sandbox, In("/etc")), 0750u);
+    EXPECT_EQ(ModeAfter(sandbox, In("/log")), 0711u);
+    EXPECT_EQ(sandbox.ReadAfter(In("/etc/own.conf")), "kept\n");
+  }
+}
+
+// Backup copies an earlier run left beside files this run never edited
+// stay, with their live files, while this run's copies go back.
+TEST(RollbackScenarioTest, EarlierBackupsStayWhileThisRunsCopiesGoBack) {
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  // POP3 goes through xinetd; inetd.conf and its older copy are not this run's.
+  sandbox.Seed("/etc/inetd.conf", "pop-3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n");
+  sandbox.Seed("/etc/inetd.conf.qvbackup", "an earlier run's inetd.conf\n");
+  sandbox.Seed("/etc/named.conf.qvbackup", "an earlier run's named.conf\n");
+  sandbox.Seed("/usr/bin/quorvane", "older command", 0755);
+  const std::string named_conf = *sandbox.ReadAfter("/etc/named.conf");
+  const std::string sendmail_cf = *sandbox.ReadAfter("/etc/sendmail.cf");
+  const std::string ipop3 = *sandbox.ReadAfter("/etc/xinetd.d/ipop3");
+
+  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true) + kAddress + "n\n");
+
+  EXPECT_TRUE(SameTranscript(UpToCopies(true) + RefusedLink("quorvane", "/usr/bin/quorvane") +
+                                 Abort("Error while copying files", "File exists"),
+                             run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  // This run's copy of named.conf replaced the earlier one and went back.
+  EXPECT_EQ(sandbox.ReadAfter("/etc/named.conf"), named_conf);
+  EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf"), sendmail_cf);
+  EXPECT_EQ(sandbox.ReadAfter("/etc/xinetd.d/ipop3"), ipop3);
+  EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf.qvbackup"), "an earlier run's inetd.conf\n");
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.created),
+            Remains({"/usr/lib/libqvdns-0.1.so", "/usr/lib/libqvsml-0.1.so",
+                     "/usr/lib/libstdc++-libc6.2-2.so.3"}))
+      << run.changes.ToString();
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), MailChanged(3))
+      << run.changes.ToString();
+  EXPECT_EQ(run.changes.deleted, Paths{"/etc/named.conf.qvbackup"}) << run.changes.ToString();
+}
+
+// A user quorvane the host had before the run goes too, from stage 2 on.
+TEST(RollbackScenarioTest, PreexistingSystemUserIsDeletedFromStageTwo) {
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  sandbox.Seed("/etc/group",
+               WithoutEntry(sandbox, "/etc/group", "popusers") + "popusers:x:4242:\n");
+  sandbox.Seed("/etc/passwd", *sandbox.ReadAfter("/etc/passwd") +
+                                  "quorvane:x:4243:4242::/var/quorvane:/bin/false\n");
+  sandbox.Seed("/etc/shadow", *sandbox.ReadAfter("/etc/shadow") + "quorvane:!:19000::::::\n", 0640);
+  const std::string group = *sandbox.ReadAfter("/etc/group");
+
+  RunResult run = RunOnConsole(sandbox, "y\n\n\n\n\n" + std::string(kDnsAnswers));
+
+  const std::string server =
+      Opening() + ServerQuestions() + Line("Checking popusers group...OK") +
+      DefaultPrompt("Enter root folder for Quorvane server (Default: ", kRootFolder) +
+      Line("Success");
+  EXPECT_TRUE(
+      SameTranscript(server + DnsDialogue() + MailStages() + Line("Creating required folders...") +
+                         kAddressPrompt + "\n" +
+                         Abort("Error while creating required folders", "No data available"),
+                     run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane"), "");
+  EXPECT_EQ(AccountLine(sandbox, "/etc/shadow", "quorvane"), "");
+  EXPECT_EQ(sandbox.ReadAfter("/etc/group"), group);
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), (Paths{"/etc/passwd", "/etc/shadow"}))
+      << run.changes.ToString();
+}
+
+// The account tool fails to delete the user: the rollback says so and goes on.
+TEST(RollbackScenarioTest, UserThatCannotBeDeletedIsReported) {
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  sandbox.Seed("/usr/sbin/userdel", "#!/bin/sh\nexit 1\n", 0755);
+  sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library");
+
+  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true) + kAddress + "n\n");
+
+  EXPECT_TRUE(
+      SameTranscript(UpToCopies(true) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+                         Abort("Error while copying files", "File exists") +
+                         Line("Can't delete quorvane system user") + Line("Delete it manually"),
+                     run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(AccountLine(sandbox, "/etc/passwd", "quorvane"), "");
+  // The steps after the user still ran.
+  EXPECT_FALSE(sandbox.StatAfter("/etc/vmail"));
+  EXPECT_FALSE(sandbox.StatAfter("/var/spool/vmail"));
+  EXPECT_FALSE(sandbox.StatAfter(kFolder));
+}
 
 }  // namespace
