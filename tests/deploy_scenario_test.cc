@@ -336,6 +336,20 @@ TEST(DeployScenarioTest, RunWithMailPartCopiesSevenFilesAndMakesFourLinks) {
   EXPECT_TRUE(sandbox.StatAfter("/var/spool/vmail"));
 }
 
+TEST(DeployScenarioTest, ExistingMailFolderIsKeptUnchanged) {
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  sandbox.SeedDir("/etc/vmail", 0700);
+  sandbox.Seed("/etc/vmail/example.test", "box\n");
+  RunResult run = RunInstaller(sandbox, kDefaultMailAnswers);
+  EXPECT_EQ(run.exit_status, 0) << run.output;
+  auto st = sandbox.StatAfter("/etc/vmail");
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->st_mode & 07777, 0700u);
+  EXPECT_EQ(sandbox.ReadAfter("/etc/vmail/example.test"), "box\n");
+  EXPECT_TRUE(sandbox.StatAfter("/var/spool/vmail"));
+}
+
 TEST(DeployScenarioTest, ExistingRuntimeLibraryLinkIsLeftAloneSilently) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
