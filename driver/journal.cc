@@ -1,5 +1,7 @@
 #include "driver/journal.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 void InstallJournal::Created(const std::string& path) { created_.push_back(path); }
@@ -10,7 +12,9 @@ void InstallJournal::ModeChanged(const std::string& path, mode_t old_mode) {
 }
 
 void InstallJournal::BackupMade(const std::string& file, const std::string& /*backup*/) {
-  backed_up_files_.push_back(file);
+  struct stat st;
+  const bool identified = lstat(file.c_str(), &st) == 0;
+  backups_.push_back({file, identified, identified ? st.st_dev : 0, identified ? st.st_ino : 0});
 }
 
 bool InstallJournal::WasCreated(const std::string& path) const {
@@ -18,8 +22,18 @@ bool InstallJournal::WasCreated(const std::string& path) const {
 }
 
 bool InstallJournal::MadeBackupOf(const std::string& file) const {
-  return std::find(backed_up_files_.begin(), backed_up_files_.end(), file) !=
-         backed_up_files_.end();
+  return std::any_of(backups_.begin(), backups_.end(),
+                     [&](const Backup& backup) { return backup.file == file; });
+}
+
+bool InstallJournal::StillTheFileBackedUp(const std::string& file) const {
+  struct stat st;
+  if (lstat(file.c_str(), &st) != 0) return false;
+  for (const Backup& backup : backups_) {
+    if (backup.file != file) continue;
+    return backup.identified && backup.device == st.st_dev && backup.inode == st.st_ino;
+  }
+  return false;
 }
 
 bool InstallJournal::OldMode(const std::string& path, mode_t* mode) const {

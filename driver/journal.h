@@ -14,11 +14,16 @@ class InstallJournal {
   void Created(const std::string& path);
   // An existing path whose permission bits this run changed.
   void ModeChanged(const std::string& path, mode_t old_mode);
-  // A backup copy of `file` made by this run at `backup`.
+  // A backup copy of `file` made by this run at `backup`. Notes which file
+  // `file` names at this moment (lstat), to tell later whether the run
+  // replaced it.
   void BackupMade(const std::string& file, const std::string& backup);
 
   bool WasCreated(const std::string& path) const;
   bool MadeBackupOf(const std::string& file) const;
+  // True when `file` still names the very file (or link) it named when its
+  // backup copy was made: this run only copied it and never replaced it.
+  bool StillTheFileBackedUp(const std::string& file) const;
   // The permission bits `path` had before this run changed them, if it did.
   bool OldMode(const std::string& path, mode_t* mode) const;
   // Paths created strictly below `folder`, newest first.
@@ -31,5 +36,11 @@ class InstallJournal {
   };
   std::vector<std::string> created_;
   std::vector<ModeChange> mode_changes_;
-  std::vector<std::string> backed_up_files_;
+  struct Backup {
+    std::string file;
+    bool identified;  // false when `file` could not be examined
+    dev_t device;
+    ino_t inode;
+  };
+  std::vector<Backup> backups_;
 };

@@ -27,6 +27,13 @@ void RestoreBackup(const InstallJournal& journal, const std::string& file) {
   if (!journal.MadeBackupOf(file)) return;  // a copy from an earlier run stays as it is
   std::string backup = file + ".qvbackup";
   if (!CanOpenForReading(backup.c_str())) return;
+  // A file this run only copied (named.conf, conf.linuxconf) is still the
+  // original: renaming the copy over it would give it the copy's owner and
+  // mode, and turn a link into a plain file. The copy goes instead.
+  if (journal.StillTheFileBackedUp(file)) {
+    remove(backup.c_str());
+    return;
+  }
   rename(backup.c_str(), file.c_str());
 }
 

@@ -483,6 +483,43 @@ TEST(RollbackScenarioTest, TakenOverFolderKeepsItsOwnFilesAndModes) {
   }
 }
 
+// Files the run only copies (named.conf, conf.linuxconf) keep their owner,
+// their mode and, for a link, the link itself: named must still read its
+// configuration after a rollback.
+TEST(RollbackScenarioTest, FilesOnlyCopiedKeepOwnerModeAndLink) {
+  constexpr gid_t kNamedGroup = 25;
+  constexpr char kChrootedConf[] = "/var/named/chroot/etc/named.conf";
+  for (bool as_link : {false, true}) {
+    SCOPED_TRACE(as_link ? "named.conf a link" : "named.conf a file");
+    Sandbox sandbox;
+    SeedMailHost(sandbox);
+    const std::string named_conf = *sandbox.ReadAfter("/etc/named.conf");
+    const std::string named_path = as_link ? kChrootedConf : "/etc/named.conf";
+    sandbox.Seed(named_path, named_conf, 0640);
+    ASSERT_TRUE(sandbox.SeedOwner(named_path, 0, kNamedGroup));
+    if (as_link) sandbox.SeedSymlink("/etc/named.conf", kChrootedConf);
+    const std::string linuxconf = *sandbox.ReadAfter("/etc/conf.linuxconf");
+    sandbox.Seed("/etc/conf.linuxconf", linuxconf, 0600);
+    sandbox.SeedRemoved("/etc/xinetd.d/ipop3");  // stage 1, after conf.linuxconf's copy
+
+    RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true));
+
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    EXPECT_EQ(WithoutAccountToolCopies(run.changes.created), Remains()) << run.changes.ToString();
+    EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), MailChanged(1))
+        << run.changes.ToString();
+    EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
+    if (as_link) {
+      EXPECT_EQ(sandbox.LinkTargetAfter("/etc/named.conf"), kChrootedConf);
+    }
+    auto st = sandbox.StatAfter(named_path);
+    ASSERT_TRUE(st);
+    EXPECT_EQ(st->st_gid, kNamedGroup);
+    EXPECT_EQ(st->st_mode & 07777, 0640u);
+    EXPECT_EQ(ModeAfter(sandbox, "/etc/conf.linuxconf"), 0600u);
+  }
+}
+
 // Backup copies an earlier run left beside files this run never edited
 // stay, with their live files, while this run's copies go back.
 TEST(RollbackScenarioTest, EarlierBackupsStayWhileThisRunsCopiesGoBack) {
