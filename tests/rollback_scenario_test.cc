@@ -222,12 +222,14 @@ Paths MailChanged(int stage, const Paths& more = {}) {
 std::vector<RollbackCase> Cases() {
   std::vector<RollbackCase> cases;
 
-  // Stage 0.
+  // Stage 0. named.conf is not touched, even beside an earlier copy.
   cases.push_back(
       {"Stage0EndOfInputAtThePort",
        false,
        0,
-       nullptr,
+       [](Sandbox& sandbox) {
+         sandbox.Seed("/etc/named.conf.qvbackup", "an earlier run's named.conf\n");
+       },
        "n\n",
        Opening() + DefaultPrompt(kPortQuestion, "33333") + "\n" +
            Abort("Error while getting Quorvane server configuration", "No data available"),
@@ -238,14 +240,15 @@ std::vector<RollbackCase> Cases() {
       {"Stage0MailPopusersRefused",
        true,
        0,
-       nullptr,
+       // An empty root folder goes even at stage 0, before it was asked for.
+       [](Sandbox& sandbox) { sandbox.SeedDir(kRootFolder); },
        "y\n\n\n\nn\n",
        Opening() + ServerQuestions() + "Checking popusers group..." + kNoPopusers +
            Line("Create a popusers group first") +
            Abort("Error while getting Quorvane server configuration", "Operation canceled"),
        Remains(),
        {},
-       {}});
+       {kRootFolder}});
 
   // Stage 1.
   cases.push_back({"Stage1EndOfInputAtTheNameServer",
@@ -518,6 +521,38 @@ TEST(RollbackScenarioTest, FilesOnlyCopiedKeepOwnerModeAndLink) {
     EXPECT_EQ(st->st_mode & 07777, 0640u);
     EXPECT_EQ(ModeAfter(sandbox, "/etc/conf.linuxconf"), 0600u);
   }
+}
+
+// Files the run replaced come back as they were, a link as a link.
+TEST(RollbackScenarioTest, ReplacedFilesComeBackWithOwnerModeAndLink) {
+  constexpr gid_t kMailGroup = 8;
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  const std::string sendmail_cf = *sandbox.ReadAfter("/etc/sendmail.cf");
+  sandbox.Seed("/etc/mail/sendmail.cf", sendmail_cf, 0640);
+  ASSERT_TRUE(sandbox.SeedOwner("/etc/mail/sendmail.cf", 0, kMailGroup));
+  sandbox.SeedSymlink("/etc/sendmail.cf", "/etc/mail/sendmail.cf");
+  const std::string entry = *sandbox.ReadAfter("/etc/xinetd.d/ipop3");
+  sandbox.Seed("/etc/xinetd.d/ipop3", entry, 0600);
+  ASSERT_TRUE(sandbox.SeedOwner("/etc/xinetd.d/ipop3", 0, kMailGroup));
+
+  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true));
+
+  EXPECT_TRUE(
+      SameTranscript(UpToFolders(true) + kAddressPrompt + "\n" +
+                         Abort("Error while creating required folders", "No data available"),
+                     run.output));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(sandbox.LinkTargetAfter("/etc/sendmail.cf"), "/etc/mail/sendmail.cf");
+  EXPECT_EQ(sandbox.ReadAfter("/etc/mail/sendmail.cf"), sendmail_cf);
+  auto st = sandbox.StatAfter("/etc/xinetd.d/ipop3");
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->st_mode & 07777, 0600u);
+  EXPECT_EQ(st->st_gid, kMailGroup);
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.created), Remains()) << run.changes.ToString();
+  EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), MailChanged(2))
+      << run.changes.ToString();
+  EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
 }
 
 // Backup copies an earlier run left beside files this run never edited
