@@ -11,6 +11,7 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -83,6 +84,10 @@ bool DeleteUserFromRoot(const char* user, bool* deleted) {
 }  // namespace
 
 void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
+  // The working folder goes; the account tools must not start in it.
+  if (chdir("/") != 0) {
+    // Nothing to do: the removals below go on regardless.
+  }
   RemoveDir(kWorkingFolder);
   if (mail) remove(RFolder);
   if (journal_.WasCreated(InsFolder))
