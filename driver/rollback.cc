@@ -7,10 +7,8 @@
 //   empty, /usr/bin/quorvane);
 // - an installation folder the administrator took over keeps what it held.
 
-#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unistd.h>
 
 #include <string>
@@ -61,26 +59,6 @@ void RemoveInstallation(const InstallJournal& journal, const std::string& folder
   RestoreMode(journal, folder);
 }
 
-// The current directory is the package folder, removed by the first step of
-// the rollback: a shell started there complains on the console that it
-// cannot find its folder. The account tool runs from "/" instead; then the
-// removed folder is made current again, so that a relative path in the
-// record still reaches nothing on the host rather than something under "/".
-// Sets *deleted when the user is gone; false only when the removed folder
-// could not be made current again, and the rollback must then stop.
-bool DeleteUserFromRoot(const char* user, bool* deleted) {
-  int removed_folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (removed_folder < 0 || chdir("/") != 0) {
-    if (removed_folder >= 0) close(removed_folder);
-    *deleted = Userdel(user) == 0;
-    return true;
-  }
-  *deleted = Userdel(user) == 0;
-  bool back = fchdir(removed_folder) == 0;
-  close(removed_folder);
-  return back;
-}
-
 }  // namespace
 
 void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
@@ -103,13 +81,10 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
     RestoreBackup(journal_, "/etc/inetd.conf");
     RestoreBackup(journal_, "/etc/conf.linuxconf");
     if (stage == 1) return;
-    bool deleted = false;
-    const bool still_safe = DeleteUserFromRoot("quorvane", &deleted);
-    if (!deleted) {
+    if (Userdel("quorvane") != 0) {
       console_.PrintLine("Can't delete quorvane system user");
       console_.PrintLine("Delete it manually");
     }
-    if (!still_safe) return;
   }
   if (stage > 4) remove("/usr/bin/quorvane");
   if (stage == 6 && journal_.WasCreated(kConfFile)) remove(kConfFile);
