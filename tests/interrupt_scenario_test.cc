@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,44 @@ TEST(InterruptScenarioTest, DuringAStageWhatWasMadeStays) {
     EXPECT_EQ(run.changes.changed, Paths{}) << run.changes.ToString();
     EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
   }
+}
+
+// With the mail part, a signal at the sendmail stage's group question
+// leaves the group, the user, the root folder and named.conf's copy.
+TEST(InterruptScenarioTest, DuringTheSendmailStageTheAccountsStay) {
+  constexpr char kGroupQuestion[] = "mail group does not exist\nDo you want to create it? (Y/N): ";
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  std::istringstream host_groups(sandbox.ReadAfter("/etc/group").value_or(""));
+  std::string group_file;
+  for (std::string line; std::getline(host_groups, line);)
+    if (line.rfind("mail:", 0) != 0) group_file += line + "\n";
+  sandbox.Seed("/etc/group", group_file);
+  RunResult run =
+      RunOnConsole(sandbox, "y\n\n\n\ny\n\n\n\n\n\n\n\n", SignalAfter(kGroupQuestion, SIGTERM));
+
+  ExpectStoppedCleanly(sandbox, run);
+  const std::string transcript =
+      Line("Extracting the package...") + Line(kMailQuestion) +
+      Line("Getting Quorvane server configuration...") + DefaultPrompt(kPortQuestion, "33333") +
+      DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
+                    "30") +
+      DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
+      "Checking popusers group..." +
+      "\npopusers group does not exist\nDo you want to create it? (Y/N): \n" + Line("OK") +
+      DefaultPrompt("Enter root folder for Quorvane server (Default: ", "/var/quorvane") +
+      Line("Success") + DnsUpToNameServer() +
+      DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
+      DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
+      DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
+      DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") + Line("Success") +
+      Line("Updating sendmail...") + "Checking mail group..." + kGroupQuestion;
+  EXPECT_TRUE(SameTranscript(transcript, run.output));
+  for (const char* path : {"/etc/named.conf.qvbackup", "/var/quorvane", kFolder})
+    EXPECT_TRUE(sandbox.StatAfter(path)) << path;
+  EXPECT_NE(sandbox.ReadAfter("/etc/passwd")->find("\nquorvane:"), std::string::npos);
+  EXPECT_NE(sandbox.ReadAfter("/etc/group")->find("\npopusers:"), std::string::npos);
+  EXPECT_FALSE(sandbox.StatAfter("/etc/sendmail.cf.qvbackup"));
 }
 
 // A link at the configuration file's path was not written by this run: the
