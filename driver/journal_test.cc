@@ -1,6 +1,11 @@
 #include "driver/journal.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
 
 namespace {
 
@@ -22,6 +27,32 @@ TEST(JournalTest, FirstModeChangeIsTheOneRemembered) {
   ASSERT_TRUE(journal.OldMode("/opt/qv", &mode));
   EXPECT_EQ(mode, 0700u);
   EXPECT_FALSE(journal.OldMode("/opt/other", &mode));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JournalTest, TellsWhetherTheBackedUpFileWasReplaced) {
+  char folder[] = "/tmp/qv-journal-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string file = std::string(folder) + "/named.conf";
+  const std::string other = std::string(folder) + "/named.conf.new";
+  std::ofstream(file) << "old\n";
+  std::ofstream(other) << "new\n";
+
+  InstallJournal journal;
+  journal.BackupMade(file, file + ".qvbackup");
+  EXPECT_TRUE(journal.MadeBackupOf(file));
+  EXPECT_TRUE(journal.StillTheFileBackedUp(file));  // only copied so far
+  std::ofstream(file, std::ios::app) << "edited in place\n";
+  EXPECT_TRUE(journal.StillTheFileBackedUp(file));  // same file, whatever it holds
+  ASSERT_EQ(rename(other.c_str(), file.c_str()), 0);
+  EXPECT_FALSE(journal.StillTheFileBackedUp(file));  // a new file took its place
+  EXPECT_FALSE(journal.StillTheFileBackedUp(std::string(folder) + "/never-backed-up"));
+
+  unlink(file.c_str());
+  rmdir(folder);
 }
 
 }  // namespace
