@@ -31,8 +31,8 @@ inline constexpr char kDefaultMailAnswers[] =
     "192.168.1.20\n"
     "y\n";
 
-// Where the installer unpacks its package.
-inline constexpr char kPackageFolder[] = "/QVInstallation";
+// Where the installer unpacks its package; a run leaves no such folder.
+inline constexpr char kWorkingFolder[] = "/QVInstallation";
 // Where the installer puts the service when the default is kept.
 inline constexpr char kDefaultInstallationFolder[] = "/usr/local/quorvane";
 

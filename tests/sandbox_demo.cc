@@ -38,7 +38,7 @@ bool Under(const std::string& path, const std::string& folder) {
 
 // Small text files the run wrote are worth reading in full.
 void PrintContent(const Sandbox& sandbox, const std::string& path) {
-  if (!Under(path, "/etc") && !Under(path, kPackageFolder) &&
+  if (!Under(path, "/etc") && !Under(path, kWorkingFolder) &&
       !Under(path, kDefaultInstallationFolder)) {
     return;
   }
