@@ -1,5 +1,10 @@
 #include "tests/installer_run.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <sstream>
+
 namespace {
 
 constexpr char kNamedConf[] = R"(// named configuration for example.test
@@ -78,6 +83,23 @@ constexpr char kLinuxconfConf[] =
 
 }  // namespace
 
+std::string ServerAnswers(MailPart mail, bool takeover) {
+  std::string answers = mail == MailPart::kNone ? "n\n" : "y\n";
+  answers += "\n\n\n";  // port, disconnect time, installation folder
+  if (takeover) answers += "Y\n";
+  if (mail == MailPart::kCreatingGroup) answers += "y\n";
+  if (mail != MailPart::kNone) answers += "\n";  // root folder
+  return answers;
+}
+
+std::string AnswersUpToAddress(MailPart mail, bool takeover) {
+  return ServerAnswers(mail, takeover) + kDnsAnswers;
+}
+
+std::string InFolder(const std::string& relative) {
+  return std::string(kDefaultInstallationFolder) + relative;
+}
+
 std::string DistDir() { return QV_DIST_DIR; }
 
 void SeedStandardHost(Sandbox& sandbox) {
@@ -94,8 +116,64 @@ void SeedMailHost(Sandbox& sandbox) {
   sandbox.Seed("/etc/conf.linuxconf", kLinuxconfConf);
 }
 
+void SeedPopusersGroup(Sandbox& sandbox) {
+  sandbox.Seed("/etc/group",
+               WithoutEntry(sandbox, "/etc/group", "popusers") + "popusers:x:4242:\n");
+}
+
+void SeedWithoutMailGroup(Sandbox& sandbox) {
+  sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
+  sandbox.Seed("/etc/gshadow", WithoutEntry(sandbox, "/etc/gshadow", "mail"), 0640);
+}
+
 RunResult RunInstaller(Sandbox& sandbox, const std::string& answers, RunOptions options) {
   options.working_dir = DistDir();
   options.stdin_text = answers;
   return sandbox.Run({DistDir() + "/qvinstall"}, options);
+}
+
+RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options,
+                       const std::string& dist_dir) {
+  options.working_dir = dist_dir;
+  options.stdin_text = answers;
+  return sandbox.Run({"/bin/sh", "-c", "exec " + dist_dir + "/qvinstall 2>&1"}, options);
+}
+
+std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name) {
+  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
+  std::string kept, line;
+  while (std::getline(in, line))
+    if (line.rfind(name + ":", 0) != 0) kept += line + "\n";
+  return kept;
+}
+
+std::optional<std::string> AccountLine(const Sandbox& sandbox, const std::string& file,
+                                       const std::string& name) {
+  auto content = sandbox.ReadAfter(file);
+  if (!content) return std::nullopt;
+  std::string text = "\n" + *content;
+  size_t at = text.find("\n" + name + ":");
+  if (at == std::string::npos) return std::nullopt;
+  size_t end = text.find('\n', at + 1);
+  return text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+}
+
+mode_t ModeAfter(const Sandbox& sandbox, const std::string& path) {
+  auto st = sandbox.StatAfter(path);
+  return st ? st->st_mode & 07777 : 0;
+}
+
+mode_t NewFileMode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0664 & ~mask;
+}
+
+bool Contains(const Paths& paths, const std::string& path) {
+  return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
+Paths Sorted(Paths paths) {
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }

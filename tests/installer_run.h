@@ -1,10 +1,24 @@
 #pragma once
 
-// Running the built installer in a sandbox on a typical host.
+// Running the built installer in a sandbox on a typical host: the hosts,
+// the answers, and what the tests read back from the sandbox afterwards.
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/sandbox.h"
+
+using Paths = std::vector<std::string>;
+
+// How a run goes through the mail part.
+enum class MailPart {
+  kNone,           // the mail question answered "n"
+  kCreatingGroup,  // "y"; the popusers group is missing and created on "y"
+  kGroupPresent,   // "y"; the host has the popusers group (SeedPopusersGroup)
+};
 
 // A whole run without the mail part: mail question, port, disconnect time,
 // installation folder, BIND menu, name server, four zone times, IP address,
@@ -31,10 +45,29 @@ inline constexpr char kDefaultMailAnswers[] =
     "192.168.1.20\n"
     "y\n";
 
+// The BIND menu, the name server and the four zone times, all defaults.
+inline constexpr char kDnsAnswers[] = "\n\n\n\n\n\n";
+// An answer the address question accepts.
+inline constexpr char kAddress[] = "192.168.1.20\n";
+
+// The mail question and the server dialogue with every default kept; with
+// the mail part a missing popusers group is created. `takeover` answers "Y"
+// to taking over an existing installation folder.
+std::string ServerAnswers(MailPart mail, bool takeover = false);
+
+// ServerAnswers() and kDnsAnswers: all answers before the address question
+// of a host where the sendmail stage asks nothing.
+std::string AnswersUpToAddress(MailPart mail = MailPart::kNone, bool takeover = false);
+
 // Where the installer unpacks its package; a run leaves no such folder.
 inline constexpr char kWorkingFolder[] = "/QVInstallation";
 // Where the installer puts the service when the default is kept.
 inline constexpr char kDefaultInstallationFolder[] = "/usr/local/quorvane";
+// The mail part's root folder when the default is kept.
+inline constexpr char kDefaultRootFolder[] = "/var/quorvane";
+
+// kDefaultInstallationFolder + relative.
+std::string InFolder(const std::string& relative);
 
 // The folder holding the built installer and decode tool.
 std::string DistDir();
@@ -46,5 +79,38 @@ void SeedStandardHost(Sandbox& sandbox);
 // xinetd pop3 entry and linuxconf's configuration.
 void SeedMailHost(Sandbox& sandbox);
 
+// Seeds a popusers group with gid 4242 in place of the host's own, if any.
+void SeedPopusersGroup(Sandbox& sandbox);
+
+// Seeds /etc/group and /etc/gshadow without the mail group.
+void SeedWithoutMailGroup(Sandbox& sandbox);
+
 // Runs DistDir()/qvinstall from DistDir() with `answers` on standard input.
 RunResult RunInstaller(Sandbox& sandbox, const std::string& answers, RunOptions options = {});
+
+// Runs dist_dir/qvinstall from dist_dir as RunInstaller does, with its
+// standard error joined to standard output as the administrator's console
+// shows them; `exec` keeps the installer the process that gets signals.
+RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options = {},
+                       const std::string& dist_dir = DistDir());
+
+// The account file (passwd, group, ...) as the sandbox has it, without the
+// line of `name`.
+std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name);
+
+// The line of `name` in an account file after the run, if any.
+std::optional<std::string> AccountLine(const Sandbox& sandbox, const std::string& file,
+                                       const std::string& name);
+
+// The permission bits of `path` after the run; 0 when it is missing.
+mode_t ModeAfter(const Sandbox& sandbox, const std::string& path);
+
+// The mode the installer gives a file it creates: 0664 less the umask the
+// sandboxed run inherits from this process.
+mode_t NewFileMode();
+
+// Whether `path` is one of `paths`.
+bool Contains(const Paths& paths, const std::string& path);
+
+// `paths` sorted, as change sets are.
+Paths Sorted(Paths paths);

@@ -7,8 +7,6 @@
 #include <signal.h>
 #include <string.h>
 
-#include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,34 +16,13 @@
 
 namespace {
 
-using Paths = std::vector<std::string>;
-
-constexpr char kFolder[] = "/usr/local/quorvane";
-constexpr char kStartQuestion[] = "Do want to start Quorvane now? (Y/N): ";
-constexpr char kMailQuestion[] = "Do you want to install sendmail controller? (Y/N): ";
-constexpr char kPortQuestion[] = "Enter tcp port for Quorvane server (Default: ";
-constexpr char kNameServerQuestion[] =
-    "Enter default value for the Primary Name Server: (Default: ";
-constexpr char kAddressPrompt[] = "\nEnter IP address of your windows Quorvane machine: ";
-constexpr char kLinkOverwrite[] = "Do you want to overwrite it? (Y/N): ";
-
-std::string In(const std::string& relative) { return std::string(kFolder) + relative; }
-
-Paths Sorted(Paths paths) {
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-// The installer with its standard error joined to standard output, as the
-// administrator's console shows them; `exec` keeps the installer the
-// process that receives the signal.
-RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options,
-                       const std::string& folder = DistDir()) {
-  options.working_dir = folder;
-  options.stdin_text = answers;
-  options.keep_stdin_open = true;  // the installer waits at its next question
+// The installer on the console, waiting at its next question once the
+// answers run out, so that the signal finds it there.
+RunResult RunUntilSignal(Sandbox& sandbox, const std::string& answers, RunOptions options,
+                         const std::string& dist_dir = DistDir()) {
+  options.keep_stdin_open = true;
   options.timeout_seconds = 30;
-  return sandbox.Run({"/bin/sh", "-c", "exec " + folder + "/qvinstall 2>&1"}, options);
+  return RunOnConsole(sandbox, answers, options, dist_dir);
 }
 
 RunOptions SignalAfter(const std::string& text, int signal_number) {
@@ -57,51 +34,19 @@ RunOptions SignalAfter(const std::string& text, int signal_number) {
 
 std::string SignalName(int signal_number) { return sigabbrev_np(signal_number); }
 
-// --- Transcript pieces ---------------------------------------------------
-
-std::string ServerDialogue() {
-  return Line("Extracting the package...") + Line(kMailQuestion) +
-         Line("Getting Quorvane server configuration...") + DefaultPrompt(kPortQuestion, "33333") +
-         DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
-                       "30") +
-         DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
-         Line("Success");
-}
-
-std::string DnsUpToNameServer() {
-  return Line("Getting DNS configuration...") + Line("Which version of BIND you are using?") +
-         Line("1.\tBIND 8.*") + Line("2.\tBIND 9.*") + Line("Enter your choice (Default: 2)") +
-         "Press Enter for Default: " + Line("\tOK") + Line("") +
-         Line("Checking DNS configurationg file...\tOK") +
-         Line("cp /etc/named.conf /etc/named.conf.qvbackup") +
-         Line("Checking DNS process id file...\t\tOK") + DefaultPrompt(kNameServerQuestion, "@");
-}
-
-std::string UpToAddress() {
-  return ServerDialogue() + DnsUpToNameServer() +
-         DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
-         DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
-         DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
-         DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") +
-         Line("Success") + Line("Creating required folders...") + kAddressPrompt;
-}
-
 std::string UpToStartQuestion() {
-  return UpToAddress() + Line("Success") + Line("Copying files...") + Line("Success") +
-         Line("Creating configuration file...") + Line("Success") + kStartQuestion;
+  return UpToCopies() + Line("Success") + Line("Creating configuration file...") + Line("Success") +
+         kStartQuestion;
 }
-
-// Answers of a run without the mail part, up to (not including) the address.
-constexpr char kAnswersBeforeAddress[] = "n\n\n\n\n\n\n\n\n\n\n";
-constexpr char kAddress[] = "192.168.1.20\n";
 
 // What a whole installation without the mail part makes, but the
 // configuration file.
 Paths InstalledWithoutConfigurationFile() {
   return Sorted({"/etc/named.conf.qvbackup", "/usr/bin/quorvane", "/usr/lib/libqvdns-0.1.so",
-                 "/usr/lib/libqvsml-0.1.so", kFolder, In("/bin"), In("/bin/libqvdns-0.1.so"),
-                 In("/bin/libqvsml-0.1.so"), In("/bin/quorvane"), In("/bin/qvremove"), In("/etc"),
-                 In("/etc/hosts.allow"), In("/log"), kInitLog});
+                 "/usr/lib/libqvsml-0.1.so", kDefaultInstallationFolder, InFolder("/bin"),
+                 InFolder("/bin/libqvdns-0.1.so"), InFolder("/bin/libqvsml-0.1.so"),
+                 InFolder("/bin/quorvane"), InFolder("/bin/qvremove"), InFolder("/etc"),
+                 InFolder("/etc/hosts.allow"), InFolder("/log"), kInitLog});
 }
 
 void ExpectStoppedCleanly(const Sandbox& sandbox, const RunResult& run) {
@@ -109,7 +54,7 @@ void ExpectStoppedCleanly(const Sandbox& sandbox, const RunResult& run) {
   EXPECT_FALSE(run.timed_out);
   EXPECT_EQ(run.term_signal, 0);
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_FALSE(sandbox.StatAfter("/QVInstallation"));
+  EXPECT_FALSE(sandbox.StatAfter(kWorkingFolder));
 }
 
 // Each signal at the start question: the configuration file just written
@@ -119,15 +64,15 @@ TEST(InterruptScenarioTest, AtTheStartQuestionTheConfigurationFileGoes) {
     SCOPED_TRACE(SignalName(signal_number));
     Sandbox sandbox;
     SeedStandardHost(sandbox);
-    RunResult run = RunOnConsole(sandbox, std::string(kAnswersBeforeAddress) + kAddress,
-                                 SignalAfter(kStartQuestion, signal_number));
+    RunResult run = RunUntilSignal(sandbox, AnswersUpToAddress() + kAddress,
+                                   SignalAfter(kStartQuestion, signal_number));
 
     ExpectStoppedCleanly(sandbox, run);
     EXPECT_TRUE(SameTranscript(UpToStartQuestion(), run.output));
     EXPECT_EQ(run.changes.created, InstalledWithoutConfigurationFile()) << run.changes.ToString();
     EXPECT_EQ(run.changes.changed, Paths{}) << run.changes.ToString();
     EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
-    EXPECT_EQ(sandbox.LinkTargetAfter("/usr/bin/quorvane"), In("/bin/quorvane"));
+    EXPECT_EQ(sandbox.LinkTargetAfter("/usr/bin/quorvane"), InFolder("/bin/quorvane"));
   }
 }
 
@@ -141,15 +86,13 @@ TEST(InterruptScenarioTest, DuringAStageWhatWasMadeStays) {
   };
   const std::vector<Point> points = {
       {"mail question", "", Line("Extracting the package...") + kMailQuestion, {}},
-      {"port question",
-       "n\n",
-       Line("Extracting the package...") + Line(kMailQuestion) +
-           Line("Getting Quorvane server configuration...") + DefaultPrompt(kPortQuestion, "33333"),
-       {kInitLog}},
-      {"name server question", "n\n\n\n\n\n", ServerDialogue() + DnsUpToNameServer(),
-       Sorted({"/etc/named.conf.qvbackup", kFolder, kInitLog})},
-      {"address question", kAnswersBeforeAddress, UpToAddress(),
-       Sorted({"/etc/named.conf.qvbackup", kFolder, In("/bin"), In("/etc"), In("/log"), kInitLog})},
+      {"port question", "n\n", Opening() + DefaultPrompt(kPortQuestion, "33333"), {kInitLog}},
+      {"name server question", ServerAnswers(MailPart::kNone) + "\n",
+       Opening() + ServerDialogue() + DnsOpening() + DefaultPrompt(kNameServerQuestion, "@"),
+       Sorted({"/etc/named.conf.qvbackup", kDefaultInstallationFolder, kInitLog})},
+      {"address question", AnswersUpToAddress(), UpToFolders() + kAddressPrompt,
+       Sorted({"/etc/named.conf.qvbackup", kDefaultInstallationFolder, InFolder("/bin"),
+               InFolder("/etc"), InFolder("/log"), kInitLog})},
   };
   for (const Point& point : points) {
     SCOPED_TRACE(point.name);
@@ -160,7 +103,7 @@ TEST(InterruptScenarioTest, DuringAStageWhatWasMadeStays) {
     const size_t line_before = point.transcript.find_last_of('\n', last_line - 1);
     const std::string question =
         point.transcript.substr(line_before == std::string::npos ? 0 : line_before + 1);
-    RunResult run = RunOnConsole(sandbox, point.answers, SignalAfter(question, SIGTERM));
+    RunResult run = RunUntilSignal(sandbox, point.answers, SignalAfter(question, SIGTERM));
 
     ExpectStoppedCleanly(sandbox, run);
     EXPECT_TRUE(SameTranscript(point.transcript, run.output));
@@ -173,35 +116,18 @@ TEST(InterruptScenarioTest, DuringAStageWhatWasMadeStays) {
 // With the mail part, a signal at the sendmail stage's group question
 // leaves the group, the user, the root folder and named.conf's copy.
 TEST(InterruptScenarioTest, DuringTheSendmailStageTheAccountsStay) {
-  constexpr char kGroupQuestion[] = "mail group does not exist\nDo you want to create it? (Y/N): ";
   Sandbox sandbox;
   SeedMailHost(sandbox);
-  std::istringstream host_groups(sandbox.ReadAfter("/etc/group").value_or(""));
-  std::string group_file;
-  for (std::string line; std::getline(host_groups, line);)
-    if (line.rfind("mail:", 0) != 0) group_file += line + "\n";
-  sandbox.Seed("/etc/group", group_file);
-  RunResult run =
-      RunOnConsole(sandbox, "y\n\n\n\ny\n\n\n\n\n\n\n\n", SignalAfter(kGroupQuestion, SIGTERM));
+  sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
+  RunResult run = RunUntilSignal(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup),
+                                 SignalAfter(kMailGroupQuestion, SIGTERM));
 
   ExpectStoppedCleanly(sandbox, run);
   const std::string transcript =
-      Line("Extracting the package...") + Line(kMailQuestion) +
-      Line("Getting Quorvane server configuration...") + DefaultPrompt(kPortQuestion, "33333") +
-      DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
-                    "30") +
-      DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
-      "Checking popusers group..." +
-      "\npopusers group does not exist\nDo you want to create it? (Y/N): \n" + Line("OK") +
-      DefaultPrompt("Enter root folder for Quorvane server (Default: ", "/var/quorvane") +
-      Line("Success") + DnsUpToNameServer() +
-      DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
-      DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
-      DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
-      DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") + Line("Success") +
-      Line("Updating sendmail...") + "Checking mail group..." + kGroupQuestion;
+      UpToSendmail(MailPart::kCreatingGroup) + "Checking mail group..." + kMailGroupQuestion;
   EXPECT_TRUE(SameTranscript(transcript, run.output));
-  for (const char* path : {"/etc/named.conf.qvbackup", "/var/quorvane", kFolder})
+  for (const char* path :
+       {"/etc/named.conf.qvbackup", kDefaultRootFolder, kDefaultInstallationFolder})
     EXPECT_TRUE(sandbox.StatAfter(path)) << path;
   EXPECT_NE(sandbox.ReadAfter("/etc/passwd")->find("\nquorvane:"), std::string::npos);
   EXPECT_NE(sandbox.ReadAfter("/etc/group")->find("\npopusers:"), std::string::npos);
@@ -215,14 +141,12 @@ TEST(InterruptScenarioTest, LinkAtTheConfigurationFilePathStays) {
   SeedStandardHost(sandbox);
   sandbox.SeedSymlink("/etc/Quorvane.conf", "/opt/missing/Quorvane.conf");
   sandbox.Seed("/usr/bin/quorvane", "older command", 0755);
-  RunResult run = RunOnConsole(sandbox, std::string(kAnswersBeforeAddress) + kAddress,
-                               SignalAfter(kLinkOverwrite, SIGINT));
+  RunResult run =
+      RunUntilSignal(sandbox, AnswersUpToAddress() + kAddress, SignalAfter(kLinkQuestion, SIGINT));
 
   ExpectStoppedCleanly(sandbox, run);
-  EXPECT_TRUE(SameTranscript(UpToAddress() + Line("Success") + Line("Copying files...") +
-                                 Line("Can't create symbolic link for quorvane") +
-                                 Line("/usr/bin/quorvane already exist") + kLinkOverwrite,
-                             run.output));
+  EXPECT_TRUE(
+      SameTranscript(UpToCopies() + LinkInTheWay("quorvane", "/usr/bin/quorvane"), run.output));
   EXPECT_EQ(sandbox.LinkTargetAfter("/etc/Quorvane.conf"), "/opt/missing/Quorvane.conf");
   EXPECT_EQ(sandbox.ReadAfter("/usr/bin/quorvane"), "older command");
   EXPECT_EQ(run.changes.changed, Paths{}) << run.changes.ToString();
@@ -243,7 +167,7 @@ TEST(InterruptScenarioTest, DuringExtractionTheWorkingFolderGoes) {
                "#!/bin/sh\necho '" + std::string(kStarted) + "' >&2\nsleep 2\nexec " + kDist +
                    "/decode.real \"$@\"\n",
                0755);
-  RunResult run = RunOnConsole(sandbox, "n\n", SignalAfter(kStarted, SIGHUP), kDist);
+  RunResult run = RunUntilSignal(sandbox, "n\n", SignalAfter(kStarted, SIGHUP), kDist);
 
   ExpectStoppedCleanly(sandbox, run);
   EXPECT_TRUE(SameTranscript(Line("Extracting the package...") + Line(kStarted), run.output));

@@ -2,7 +2,6 @@
 // template checked against a real sendmail, all in the sandbox.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -17,7 +16,6 @@
 
 namespace {
 
-constexpr char kFolder[] = "/usr/local/quorvane";
 constexpr char kMailGroupQuestion[] = "Do you want to create it? (Y/N): ";
 constexpr char kCfConfirm[] = "Is this the correct path of sendmail.cf file? ( Y/N ): ";
 constexpr char kCfQuestion[] = "Enter full path of sendmail.cf file: ";
@@ -34,92 +32,25 @@ std::string PackagedTemplate() {
 
 // What the installer writes for the default folder in the sandbox.
 std::string InstalledSendmailCf() {
-  return FillSendmailTemplate(PackagedTemplate(), kFolder, kSandboxHostName);
-}
-
-mode_t NewFileMode() {
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0664 & ~mask;
-}
-
-mode_t ModeAfter(const Sandbox& sandbox, const std::string& path) {
-  auto st = sandbox.StatAfter(path);
-  return st ? st->st_mode & 07777 : 0;
-}
-
-bool Contains(const std::vector<std::string>& paths, const std::string& path) {
-  return std::find(paths.begin(), paths.end(), path) != paths.end();
-}
-
-// The account file as the host has it, without the line of `name`.
-std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name) {
-  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
-  std::string kept, line;
-  while (std::getline(in, line))
-    if (line.rfind(name + ":", 0) != 0) kept += line + "\n";
-  return kept;
+  return FillSendmailTemplate(PackagedTemplate(), kDefaultInstallationFolder, kSandboxHostName);
 }
 
 // A mail host whose popusers group already exists, so the server stage
 // asks no group question.
 void SeedMailHostWithGroups(Sandbox& sandbox) {
   SeedMailHost(sandbox);
-  sandbox.Seed("/etc/group",
-               WithoutEntry(sandbox, "/etc/group", "popusers") + "popusers:x:4242:\n");
-}
-
-// Answers up to the sendmail stage: mail part, server defaults, root
-// folder, BIND menu, name server and zone times.
-constexpr char kAnswersBeforeSendmail[] = "y\n\n\n\n\n\n\n\n\n\n\n";
-// Answers after the sendmail stage: the IP address and not starting.
-constexpr char kAnswersAfterSendmail[] = "192.168.1.20\nn\n";
-
-std::string TranscriptBeforeSendmail() {
-  return Line("Extracting the package...") +
-         Line("Do you want to install sendmail controller? (Y/N): ") +
-         Line("Getting Quorvane server configuration...") +
-         DefaultPrompt("Enter tcp port for Quorvane server (Default: ", "33333") +
-         DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
-                       "30") +
-         DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
-         Line("Checking popusers group...OK") +
-         DefaultPrompt("Enter root folder for Quorvane server (Default: ", "/var/quorvane") +
-         Line("Success") + Line("Getting DNS configuration...") +
-         Line("Which version of BIND you are using?") + Line("1.\tBIND 8.*") +
-         Line("2.\tBIND 9.*") + Line("Enter your choice (Default: 2)") +
-         "Press Enter for Default: " + Line("\tOK") + Line("") +
-         Line("Checking DNS configurationg file...\tOK") +
-         Line("cp /etc/named.conf /etc/named.conf.qvbackup") +
-         Line("Checking DNS process id file...\t\tOK") +
-         DefaultPrompt("Enter default value for the Primary Name Server: (Default: ", "@") +
-         DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
-         DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
-         DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
-         DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") +
-         Line("Success") + Line("Updating sendmail...");
-}
-
-// The sendmail stage's dialogue when the group and both files are there.
-std::string PlainSendmailDialogue() {
-  return Line("Checking mail group...\tOK") + Line(std::string(kCfChecking) + "\tOK") +
-         Line(kPidLineOk);
+  SeedPopusersGroup(sandbox);
 }
 
 std::string TranscriptAfterSendmail(const char* super_server) {
   return Line("Success") + Line("Updating pop3 server...") + Line("Success") +
-         Line("Creating required folders...") +
-         "\nEnter IP address of your windows Quorvane machine: " + Line("Success") +
-         Line("Copying files...") + Line("Success") + Line("Creating configuration file...") +
-         Line("Success") + Line("Restarting sendmail and pop server") + Line("Please wait...") +
-         Line("sendmail restart: done") + Line(std::string(super_server) + " restart: done") +
-         "Do want to start Quorvane now? (Y/N): " + Line("") +
-         Line("Use command 'quorvane {start|stop|restart}'") +
-         Line("to start, stop or restart Quorvane server.");
+         RunEnding(/*started=*/false, super_server);
 }
 
+// The sendmail stage's answers go between the DNS stage's and the address.
 RunResult RunMail(Sandbox& sandbox, const std::string& sendmail_answers = "") {
-  return RunInstaller(sandbox, kAnswersBeforeSendmail + sendmail_answers + kAnswersAfterSendmail);
+  return RunInstaller(
+      sandbox, AnswersUpToAddress(MailPart::kGroupPresent) + sendmail_answers + kAddress + "n\n");
 }
 
 constexpr char kInstalledXinetdEntry[] =
@@ -148,7 +79,7 @@ TEST(MailScenarioTest, ViaXinetdWithGroupsPresent) {
   RunResult run = RunMail(sandbox);
 
   EXPECT_TRUE(SameTranscript(
-      TranscriptBeforeSendmail() + PlainSendmailDialogue() + TranscriptAfterSendmail("xinetd"),
+      UpToSendmail(MailPart::kGroupPresent) + SendmailChecks() + TranscriptAfterSendmail("xinetd"),
       run.output));
   EXPECT_EQ(run.exit_status, 0);
 
@@ -206,7 +137,7 @@ TEST(MailScenarioTest, ViaInetdWhenXinetdHasNoEntry) {
   RunResult run = RunMail(sandbox);
 
   EXPECT_TRUE(SameTranscript(
-      TranscriptBeforeSendmail() + PlainSendmailDialogue() + TranscriptAfterSendmail("inet"),
+      UpToSendmail(MailPart::kGroupPresent) + SendmailChecks() + TranscriptAfterSendmail("inet"),
       run.output));
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf"),
@@ -234,11 +165,11 @@ TEST(MailScenarioTest, NoSuperServerEntryRollsTheMailFilesBack) {
   const std::string named_conf = *sandbox.ReadAfter("/etc/named.conf");
   RunResult run = RunMail(sandbox);
 
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + PlainSendmailDialogue() +
-                                 Line("Success") + Line("Updating pop3 server...") +
-                                 Line("Error while updating pop3 server") +
-                                 Line("No such file or directory") + Line("Installation aborted"),
-                             run.output));
+  EXPECT_TRUE(
+      SameTranscript(UpToSendmail(MailPart::kGroupPresent) + SendmailChecks() + Line("Success") +
+                         Line("Updating pop3 server...") +
+                         Abort("Error while updating pop3 server", "No such file or directory"),
+                     run.output));
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf"), old_cf);
   EXPECT_FALSE(sandbox.StatAfter("/etc/sendmail.cf.qvbackup"));
@@ -250,8 +181,7 @@ TEST(MailScenarioTest, NoSuperServerEntryRollsTheMailFilesBack) {
 // A host without the group mail.
 void SeedMailHostWithoutMailGroup(Sandbox& sandbox) {
   SeedMailHostWithGroups(sandbox);
-  sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
-  sandbox.Seed("/etc/gshadow", WithoutEntry(sandbox, "/etc/gshadow", "mail"), 0640);
+  SeedWithoutMailGroup(sandbox);
 }
 
 std::string MissingGroupQuestion() {
@@ -263,7 +193,7 @@ TEST(MailScenarioTest, MailGroupIsCreatedAfterAnOtherAnswerAndYes) {
   SeedMailHostWithoutMailGroup(sandbox);
   RunResult run = RunMail(sandbox, "x\ny\n");
 
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + "Checking mail group..." +
+  EXPECT_TRUE(SameTranscript(UpToSendmail(MailPart::kGroupPresent) + "Checking mail group..." +
                                  MissingGroupQuestion() + MissingGroupQuestion() + Line("\tOK") +
                                  Line(std::string(kCfChecking) + "\tOK") + Line(kPidLineOk) +
                                  TranscriptAfterSendmail("xinetd"),
@@ -282,10 +212,9 @@ TEST(MailScenarioTest, RefusedMailGroupAbortsAndRollsBackAtStageOne) {
   const std::string named_conf = *sandbox.ReadAfter("/etc/named.conf");
   RunResult run = RunMail(sandbox, "n\n");
 
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + "Checking mail group..." +
+  EXPECT_TRUE(SameTranscript(UpToSendmail(MailPart::kGroupPresent) + "Checking mail group..." +
                                  MissingGroupQuestion() + Line("Create a mail group first") +
-                                 Line("Error while updating sendmail") +
-                                 Line("Installation aborted"),
+                                 Abort("Error while updating sendmail", ""),
                              run.output));
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(sandbox.ReadAfter("/etc/group")->find("\nmail:"), std::string::npos);
@@ -302,10 +231,10 @@ TEST(MailScenarioTest, RefusedMailGroupAbortsAndRollsBackAtStageOne) {
 TEST(MailScenarioTest, EndOfInputAtTheGroupQuestionFailsTheStage) {
   Sandbox sandbox;
   SeedMailHostWithoutMailGroup(sandbox);
-  RunResult run = RunInstaller(sandbox, kAnswersBeforeSendmail);
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + "Checking mail group..." +
-                                 MissingGroupQuestion() + Line("Error while updating sendmail") +
-                                 Line("Installation aborted"),
+  RunResult run = RunInstaller(sandbox, AnswersUpToAddress(MailPart::kGroupPresent));
+  EXPECT_TRUE(SameTranscript(UpToSendmail(MailPart::kGroupPresent) + "Checking mail group..." +
+                                 MissingGroupQuestion() +
+                                 Abort("Error while updating sendmail", ""),
                              run.output));
   EXPECT_EQ(run.exit_status, 1);
 }
@@ -316,9 +245,10 @@ TEST(MailScenarioTest, MissingSendmailCfConfirmedIsCreatedWithoutBackup) {
   sandbox.SeedRemoved("/etc/sendmail.cf");
   RunResult run = RunMail(sandbox, "y\n");
 
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + Line("Checking mail group...\tOK") +
-                                 kCfChecking + Line("/etc/sendmail.cf") + kCfConfirm +
-                                 Line(kPidLineOk) + TranscriptAfterSendmail("xinetd"),
+  EXPECT_TRUE(SameTranscript(UpToSendmail(MailPart::kGroupPresent) +
+                                 Line("Checking mail group...\tOK") + kCfChecking +
+                                 Line("/etc/sendmail.cf") + kCfConfirm + Line(kPidLineOk) +
+                                 TranscriptAfterSendmail("xinetd"),
                              run.output));
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf"), InstalledSendmailCf());
@@ -335,11 +265,11 @@ TEST(MailScenarioTest, MissingSendmailCfReplacedByAnotherPath) {
   sandbox.Seed("/etc/mail/sendmail.cf", old_cf, 0600);
   RunResult run = RunMail(sandbox, "n\n/etc/mail/sendmail.cf\n");
 
-  EXPECT_TRUE(SameTranscript(TranscriptBeforeSendmail() + Line("Checking mail group...\tOK") +
-                                 kCfChecking + Line("/etc/sendmail.cf") + kCfConfirm + "\n" +
-                                 kCfQuestion + Line("\tOK") + Line(kPidLineOk) +
-                                 TranscriptAfterSendmail("xinetd"),
-                             run.output));
+  EXPECT_TRUE(
+      SameTranscript(UpToSendmail(MailPart::kGroupPresent) + Line("Checking mail group...\tOK") +
+                         kCfChecking + Line("/etc/sendmail.cf") + kCfConfirm + "\n" + kCfQuestion +
+                         Line("\tOK") + Line(kPidLineOk) + TranscriptAfterSendmail("xinetd"),
+                     run.output));
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(sandbox.ReadAfter("/etc/mail/sendmail.cf"), InstalledSendmailCf());
   EXPECT_EQ(sandbox.ReadAfter("/etc/mail/sendmail.cf.qvbackup"), old_cf);
@@ -354,12 +284,12 @@ TEST(MailScenarioTest, ConfirmedPathInAMissingFolderFailsTheStage) {
   RunResult run = RunMail(sandbox, "n\n/etc/nomail/sendmail.cf\ny\n");
 
   EXPECT_TRUE(SameTranscript(
-      TranscriptBeforeSendmail() + Line("Checking mail group...\tOK") + kCfChecking +
+      UpToSendmail(MailPart::kGroupPresent) + Line("Checking mail group...\tOK") + kCfChecking +
           Line("/etc/sendmail.cf") + kCfConfirm + "\n" + kCfQuestion +
           Line("/etc/nomail/sendmail.cf") + kCfConfirm + Line(kPidLineOk) +
           Line("can't create a temporary file for /etc/nomail/sendmail.cf: No such file or "
                "directory") +
-          Line("Error while updating sendmail") + Line("Installation aborted"),
+          Abort("Error while updating sendmail", ""),
       run.output));
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_FALSE(sandbox.StatAfter("/etc/nomail"));
@@ -412,7 +342,7 @@ class RealSendmailTest : public testing::Test {
 
   void SeedTemplateAndDomains() {
     sandbox_.Seed(kCf, InstalledSendmailCf());
-    sandbox_.Seed(std::string(kFolder) + "/etc/VirtualDomains",
+    sandbox_.Seed(InFolder("/etc/VirtualDomains"),
                   "#virtual email domains\nvirtual.test\nmail.other.test\n");
   }
 
@@ -485,7 +415,7 @@ TEST_F(RealSendmailTest, RelayingIsRefusedToStrangersButVirtualDomainsAreAccepte
 
 TEST_F(RealSendmailTest, DeliveryHandsUserAndDomainToTheDeliveryProgram) {
   SeedTemplateAndDomains();
-  sandbox_.Seed(std::string(kFolder) + "/bin/vdeliver",
+  sandbox_.Seed(InFolder("/bin/vdeliver"),
                 "#!/bin/sh\n{ echo \"args: $*\"; cat; } >> /tmp/vdeliver.out\n", 0755);
   Sendmail(kCf, "-odi -oi -f root Joe@virtual.test", "Subject: hello\n\nbody line\n");
   auto delivered = sandbox_.ReadAfter("/tmp/vdeliver.out");
@@ -500,7 +430,7 @@ TEST_F(RealSendmailTest, InstalledConfigurationRoutesTheListedDomains) {
   SeedMailHostWithGroups(sandbox_);
   RunResult run = RunMail(sandbox_);
   ASSERT_EQ(run.exit_status, 0) << run.output;
-  const std::string domains = std::string(kFolder) + "/etc/VirtualDomains";
+  const std::string domains = InFolder("/etc/VirtualDomains");
   RunResult add = sandbox_.Run({"/bin/sh", "-c", "echo virtual.test >> " + domains});
   ASSERT_EQ(add.exit_status, 0);
   EXPECT_EQ(Sendmail("/etc/sendmail.cf", "-bv user@virtual.test"),

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,31 +15,11 @@
 
 namespace {
 
-using Paths = std::vector<std::string>;
-
-constexpr char kFolder[] = "/usr/local/quorvane";
-constexpr char kRootFolder[] = "/var/quorvane";
-constexpr char kPortQuestion[] = "Enter tcp port for Quorvane server (Default: ";
-constexpr char kNameServerQuestion[] =
-    "Enter default value for the Primary Name Server: (Default: ";
-constexpr char kTakeover[] = "\nFolder already exist.\nDo you want to overwrite it? ( Y/N ): ";
-constexpr char kNoPopusers[] =
-    "\npopusers group does not exist\nDo you want to create it? (Y/N): \n";
-constexpr char kAddressPrompt[] = "\nEnter IP address of your windows Quorvane machine: ";
-constexpr char kLinkOverwrite[] = "Do you want to overwrite it? (Y/N): ";
-constexpr char kAddress[] = "192.168.1.20\n";
 constexpr char kDanglingConfTarget[] = "/opt/missing/Quorvane.conf";
 
 // With the mail part the groups stay; the user quorvane stays at stage 1.
 const Paths kGroupFiles = {"/etc/group", "/etc/gshadow"};
 const Paths kUserFiles = {"/etc/passwd", "/etc/shadow", "/etc/subgid", "/etc/subuid"};
-
-std::string In(const std::string& relative) { return std::string(kFolder) + relative; }
-
-Paths Sorted(Paths paths) {
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
 
 Paths Joined(std::initializer_list<Paths> lists) {
   Paths all;
@@ -64,114 +42,14 @@ Paths WithoutAccountToolCopies(const Paths& paths) {
   return kept;
 }
 
-// Runs the installer as RunInstaller does, with its standard error joined
-// to standard output: the administrator sees both on the console.
-RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options = {}) {
-  options.working_dir = DistDir();
-  options.stdin_text = answers;
-  return sandbox.Run({"/bin/sh", "-c", "exec " + DistDir() + "/qvinstall 2>&1"}, options);
+// The address prompt met by the end of input, and the folder stage's failure.
+std::string AddressUnanswered() {
+  return kAddressPrompt + std::string("\n") +
+         Abort("Error while creating required folders", "No data available");
 }
 
-std::string AccountLine(const Sandbox& sandbox, const std::string& file, const std::string& name) {
-  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(name + ":", 0) == 0) return line;
-  return "";
-}
-
-// The account file as the host has it, without the line of `name`.
-std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name) {
-  std::istringstream in(sandbox.ReadAfter(file).value_or(""));
-  std::string kept, line;
-  while (std::getline(in, line))
-    if (line.rfind(name + ":", 0) != 0) kept += line + "\n";
-  return kept;
-}
-
-// --- Answers -------------------------------------------------------------
-
-// Mail question and server dialogue; with the mail part the popusers group
-// is created and the default root folder kept.
-std::string ServerAnswers(bool mail, bool takeover = false) {
-  return std::string(mail ? "y\n" : "n\n") + "\n\n\n" + (takeover ? "Y\n" : "") +
-         (mail ? "y\n\n" : "");
-}
-
-// BIND menu, name server and the four zone times, all defaults.
-constexpr char kDnsAnswers[] = "\n\n\n\n\n\n";
-
-std::string AnswersUpToAddress(bool mail, bool takeover = false) {
-  return ServerAnswers(mail, takeover) + kDnsAnswers;
-}
-
-// --- Transcript pieces ---------------------------------------------------
-
-std::string Opening() {
-  return Line("Extracting the package...") +
-         Line("Do you want to install sendmail controller? (Y/N): ") +
-         Line("Getting Quorvane server configuration...");
-}
-
-std::string ServerQuestions(bool takeover = false) {
-  return DefaultPrompt(kPortQuestion, "33333") +
-         DefaultPrompt("Enter Auto disconnect time (in seconds) for Quorvane server (Default: ",
-                       "30") +
-         DefaultPrompt("Enter installation folder for Quorvane server (Default: ", kFolder) +
-         (takeover ? kTakeover : "");
-}
-
-std::string ServerDialogue(bool mail, bool takeover = false) {
-  std::string text = Opening() + ServerQuestions(takeover);
-  if (mail)
-    text += "Checking popusers group..." + std::string(kNoPopusers) + Line("OK") +
-            DefaultPrompt("Enter root folder for Quorvane server (Default: ", kRootFolder);
-  return text + Line("Success");
-}
-
-std::string DnsOpening() {
-  return Line("Getting DNS configuration...") + Line("Which version of BIND you are using?") +
-         Line("1.\tBIND 8.*") + Line("2.\tBIND 9.*") + Line("Enter your choice (Default: 2)") +
-         "Press Enter for Default: " + Line("\tOK") + Line("") +
-         Line("Checking DNS configurationg file...\tOK") +
-         Line("cp /etc/named.conf /etc/named.conf.qvbackup") +
-         Line("Checking DNS process id file...\t\tOK");
-}
-
-std::string DnsDialogue() {
-  return DnsOpening() + DefaultPrompt(kNameServerQuestion, "@") +
-         DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
-         DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
-         DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
-         DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400") + Line("Success");
-}
-
-std::string SendmailOpening() { return Line("Updating sendmail...") + "Checking mail group..."; }
-
-std::string MailStages() {
-  return SendmailOpening() + Line("\tOK") + Line("Checking sendmail configurationg file...\tOK") +
-         Line("Checking sendmail process id file...\t\tOK") + Line("Success") +
-         Line("Updating pop3 server...") + Line("Success");
-}
-
-std::string UpToFolders(bool mail, bool takeover = false) {
-  return ServerDialogue(mail, takeover) + DnsDialogue() + (mail ? MailStages() : "") +
-         Line("Creating required folders...");
-}
-
-std::string UpToCopies(bool mail, bool takeover = false) {
-  return UpToFolders(mail, takeover) + kAddressPrompt + Line("Success") + Line("Copying files...");
-}
-
-std::string RefusedLink(const std::string& name, const std::string& link) {
-  return Line("Can't create symbolic link for " + name) + Line(link + " already exist") +
-         kLinkOverwrite;
-}
-
-std::string Abort(const std::string& error_line, const std::string& error_text) {
-  return Line(error_line) + (error_text.empty() ? "" : Line(error_text)) +
-         Line("Installation aborted");
-}
+// SeedMailHost has no popusers group: the mail runs here create it.
+MailPart MailPartOf(bool mail) { return mail ? MailPart::kCreatingGroup : MailPart::kNone; }
 
 // --- Hosts ---------------------------------------------------------------
 
@@ -180,11 +58,6 @@ void SeedHost(Sandbox& sandbox, bool mail) {
     SeedMailHost(sandbox);
   else
     SeedStandardHost(sandbox);
-}
-
-void SeedWithoutMailGroup(Sandbox& sandbox) {
-  sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
-  sandbox.Seed("/etc/gshadow", WithoutEntry(sandbox, "/etc/gshadow", "mail"), 0640);
 }
 
 // POP3 through inetd: no xinetd entry, an inetd.conf with a POP3 line.
@@ -241,44 +114,44 @@ std::vector<RollbackCase> Cases() {
        true,
        0,
        // An empty root folder goes even at stage 0, before it was asked for.
-       [](Sandbox& sandbox) { sandbox.SeedDir(kRootFolder); },
+       [](Sandbox& sandbox) { sandbox.SeedDir(kDefaultRootFolder); },
        "y\n\n\n\nn\n",
-       Opening() + ServerQuestions() + "Checking popusers group..." + kNoPopusers +
+       Opening() + ServerQuestions() + "Checking popusers group..." + kPopusersQuestion +
            Line("Create a popusers group first") +
            Abort("Error while getting Quorvane server configuration", "Operation canceled"),
        Remains(),
        {},
-       {kRootFolder}});
+       {kDefaultRootFolder}});
 
   // Stage 1.
   cases.push_back({"Stage1EndOfInputAtTheNameServer",
                    false,
                    1,
                    nullptr,
-                   ServerAnswers(false) + "\n",
-                   ServerDialogue(false) + DnsOpening() + DefaultPrompt(kNameServerQuestion, "@") +
-                       "\n" + Abort("Error while getting DNS configuration", "No data available"),
+                   ServerAnswers(MailPart::kNone) + "\n",
+                   Opening() + ServerDialogue() + DnsOpening() +
+                       DefaultPrompt(kNameServerQuestion, "@") + "\n" +
+                       Abort("Error while getting DNS configuration", "No data available"),
                    Remains(),
                    {},
                    {}});
   // The user stays at stage 1, and so do the copies an earlier run left.
-  cases.push_back(
-      {"Stage1MailGroupRefused",
-       true,
-       1,
-       [](Sandbox& sandbox) {
-         SeedWithoutMailGroup(sandbox);
-         sandbox.Seed("/etc/sendmail.cf.qvbackup", "an earlier run's copy\n");
-         sandbox.Seed("/etc/xinetd.d/ipop3.qvbackup", "an earlier entry\n");
-         sandbox.Seed("/etc/conf.linuxconf.qvbackup", "an earlier linuxconf\n");
-       },
-       AnswersUpToAddress(true) + "n\n",
-       ServerDialogue(true) + DnsDialogue() + SendmailOpening() +
-           Line("mail group does not exist") + "Do you want to create it? (Y/N): " + Line("") +
-           Line("Create a mail group first") + Abort("Error while updating sendmail", ""),
-       Remains(),
-       MailChanged(1),
-       {}});
+  cases.push_back({"Stage1MailGroupRefused",
+                   true,
+                   1,
+                   [](Sandbox& sandbox) {
+                     SeedWithoutMailGroup(sandbox);
+                     sandbox.Seed("/etc/sendmail.cf.qvbackup", "an earlier run's copy\n");
+                     sandbox.Seed("/etc/xinetd.d/ipop3.qvbackup", "an earlier entry\n");
+                     sandbox.Seed("/etc/conf.linuxconf.qvbackup", "an earlier linuxconf\n");
+                   },
+                   AnswersUpToAddress(MailPart::kCreatingGroup) + "n\n",
+                   UpToSendmail(MailPart::kCreatingGroup) + "Checking mail group..." +
+                       kMailGroupQuestion + Line("") + Line("Create a mail group first") +
+                       Abort("Error while updating sendmail", ""),
+                   Remains(),
+                   MailChanged(1),
+                   {}});
   cases.push_back({"Stage1MailNoPop3Registration",
                    true,
                    1,
@@ -286,10 +159,8 @@ std::vector<RollbackCase> Cases() {
                      sandbox.SeedRemoved("/etc/xinetd.d/ipop3");
                      sandbox.SeedRemoved("/etc/inetd.conf");
                    },
-                   AnswersUpToAddress(true),
-                   ServerDialogue(true) + DnsDialogue() + SendmailOpening() + Line("\tOK") +
-                       Line("Checking sendmail configurationg file...\tOK") +
-                       Line("Checking sendmail process id file...\t\tOK") + Line("Success") +
+                   AnswersUpToAddress(MailPart::kCreatingGroup),
+                   UpToSendmail(MailPart::kCreatingGroup) + SendmailChecks() + Line("Success") +
                        Line("Updating pop3 server...") +
                        Abort("Error while updating pop3 server", "No such file or directory"),
                    Remains(),
@@ -301,9 +172,8 @@ std::vector<RollbackCase> Cases() {
                    false,
                    2,
                    nullptr,
-                   AnswersUpToAddress(false),
-                   UpToFolders(false) + kAddressPrompt + "\n" +
-                       Abort("Error while creating required folders", "No data available"),
+                   AnswersUpToAddress(),
+                   UpToFolders() + AddressUnanswered(),
                    Remains(),
                    {},
                    {}});
@@ -312,8 +182,8 @@ std::vector<RollbackCase> Cases() {
        false,
        2,
        [](Sandbox& sandbox) { sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library"); },
-       AnswersUpToAddress(false) + kAddress + "n\n",
-       UpToCopies(false) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+       AnswersUpToAddress() + kAddress + "n\n",
+       UpToCopies() + LinkInTheWay("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
            Abort("Error while copying files", "File exists"),
        Remains(),
        {},
@@ -323,9 +193,8 @@ std::vector<RollbackCase> Cases() {
                    true,
                    2,
                    [](Sandbox& sandbox) { sandbox.SeedRemoved("/etc/conf.linuxconf"); },
-                   AnswersUpToAddress(true),
-                   UpToFolders(true) + kAddressPrompt + "\n" +
-                       Abort("Error while creating required folders", "No data available"),
+                   AnswersUpToAddress(MailPart::kCreatingGroup),
+                   UpToFolders(MailPart::kCreatingGroup) + AddressUnanswered(),
                    Remains({"/etc/conf.linuxconf"}),
                    MailChanged(2),
                    {}});
@@ -333,8 +202,9 @@ std::vector<RollbackCase> Cases() {
                    true,
                    2,
                    [](Sandbox& sandbox) { sandbox.SeedRemoved("/var/spool"); },
-                   AnswersUpToAddress(true) + kAddress,
-                   UpToFolders(true) + kAddressPrompt + Line("No such file or directory") +
+                   AnswersUpToAddress(MailPart::kCreatingGroup) + kAddress,
+                   UpToFolders(MailPart::kCreatingGroup) + kAddressPrompt +
+                       Line("No such file or directory") +
                        Abort("Error while creating required folders", "No such file or directory"),
                    Remains(),
                    MailChanged(2),
@@ -346,15 +216,16 @@ std::vector<RollbackCase> Cases() {
                    2,
                    [](Sandbox& sandbox) {
                      sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library");
-                     sandbox.SeedDir(kRootFolder, 0700);
+                     sandbox.SeedDir(kDefaultRootFolder, 0700);
                      sandbox.SeedDir("/etc/vmail", 0700);
                    },
-                   AnswersUpToAddress(true) + kAddress + "n\n",
-                   UpToCopies(true) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+                   AnswersUpToAddress(MailPart::kCreatingGroup) + kAddress + "n\n",
+                   UpToCopies(MailPart::kCreatingGroup) +
+                       LinkInTheWay("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
                        Abort("Error while copying files", "File exists"),
                    Remains(),
                    MailChanged(2),
-                   {"/etc/vmail", kRootFolder}});
+                   {"/etc/vmail", kDefaultRootFolder}});
 
   // Stage 3: the library links stay, the refused command too.
   const Paths library_links = {"/usr/lib/libqvdns-0.1.so", "/usr/lib/libqvsml-0.1.so"};
@@ -366,8 +237,8 @@ std::vector<RollbackCase> Cases() {
                      [](Sandbox& sandbox) {
                        sandbox.Seed("/usr/bin/quorvane", "#!/bin/sh\necho older\n", 0755);
                      },
-                     AnswersUpToAddress(mail) + kAddress + "n\n",
-                     UpToCopies(mail) + RefusedLink("quorvane", "/usr/bin/quorvane") +
+                     AnswersUpToAddress(MailPartOf(mail)) + kAddress + "n\n",
+                     UpToCopies(MailPartOf(mail)) + LinkInTheWay("quorvane", "/usr/bin/quorvane") +
                          Abort("Error while copying files", "File exists"),
                      mail ? Remains(mail_library_links) : Remains(library_links),
                      mail ? MailChanged(3) : Paths{},
@@ -385,8 +256,8 @@ std::vector<RollbackCase> Cases() {
            sandbox.SeedSymlink("/etc/Quorvane.conf", kDanglingConfTarget);
            if (mail) SeedInetdHost(sandbox);
          },
-         AnswersUpToAddress(mail) + kAddress,
-         UpToCopies(mail) + Line("Success") + Line("Creating configuration file...") +
+         AnswersUpToAddress(MailPartOf(mail)) + kAddress,
+         UpToCopies(MailPartOf(mail)) + Line("Success") + Line("Creating configuration file...") +
              Abort("Error while creating configuration file", "No such file or directory"),
          mail ? Remains(mail_library_links) : Remains(library_links),
          mail ? MailChanged(6) : Paths{},
@@ -416,20 +287,15 @@ TEST_P(RollbackTableScenarioTest, LeavesOnlyWhatTheTableAllows) {
   // The change set ignores times; the files the rollback put back must
   // also hold what they held.
   EXPECT_EQ(sandbox.ReadAfter("/etc/named.conf"), named_conf);
-  EXPECT_FALSE(sandbox.StatAfter("/QVInstallation"));
+  EXPECT_FALSE(sandbox.StatAfter(kWorkingFolder));
   // The system user, made at stage 0, stays only after a failure at stage 1.
-  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane").empty(), !(c.mail && c.stage == 1));
+  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane").has_value(), c.mail && c.stage == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStage, RollbackTableScenarioTest, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<RollbackCase>& info) {
                            return info.param.name;
                          });
-
-mode_t ModeAfter(const Sandbox& sandbox, const std::string& path) {
-  auto st = sandbox.StatAfter(path);
-  return st ? st->st_mode & 07777 : 0;
-}
 
 // An installation folder taken over with "Y" keeps what it held, and its
 // modes, whichever later stage fails.
@@ -446,7 +312,7 @@ TEST(RollbackScenarioTest, TakenOverFolderKeepsItsOwnFilesAndModes) {
       {2, nullptr, "", "", Remains()},
       {3, [](Sandbox& sandbox) { sandbox.Seed("/usr/bin/quorvane", "older command", 0755); },
        std::string(kAddress) + "n\n",
-       RefusedLink("quorvane", "/usr/bin/quorvane") +
+       LinkInTheWay("quorvane", "/usr/bin/quorvane") +
            Abort("Error while copying files", "File exists"),
        Remains(links)},
       {6, [](Sandbox& sandbox) { sandbox.SeedSymlink("/etc/Quorvane.conf", kDanglingConfTarget); },
@@ -459,30 +325,30 @@ TEST(RollbackScenarioTest, TakenOverFolderKeepsItsOwnFilesAndModes) {
     SCOPED_TRACE("stage " + std::to_string(failure.stage));
     Sandbox sandbox;
     SeedStandardHost(sandbox);
-    sandbox.SeedDir(kFolder, 0700);
-    sandbox.Seed(In("/notes.txt"), "the administrator's notes\n", 0600);
-    sandbox.SeedDir(In("/etc"), 0750);
-    sandbox.Seed(In("/etc/own.conf"), "kept\n", 0640);
-    sandbox.SeedDir(In("/log"), 0711);
-    sandbox.Seed(In("/log/old.log"), "an old log\n");
+    sandbox.SeedDir(kDefaultInstallationFolder, 0700);
+    sandbox.Seed(InFolder("/notes.txt"), "the administrator's notes\n", 0600);
+    sandbox.SeedDir(InFolder("/etc"), 0750);
+    sandbox.Seed(InFolder("/etc/own.conf"), "kept\n", 0640);
+    sandbox.SeedDir(InFolder("/log"), 0711);
+    sandbox.Seed(InFolder("/log/old.log"), "an old log\n");
     if (failure.seed) failure.seed(sandbox);
 
-    RunResult run =
-        RunOnConsole(sandbox, AnswersUpToAddress(false, true) + failure.answers_after_folders);
+    RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kNone, /*takeover=*/true) +
+                                              failure.answers_after_folders);
 
     const std::string transcript =
-        failure.stage == 2 ? UpToFolders(false, true) + kAddressPrompt + "\n" +
-                                 Abort("Error while creating required folders", "No data available")
-                           : UpToCopies(false, true) + failure.transcript_after_copying;
+        failure.stage == 2
+            ? UpToFolders(MailPart::kNone, /*takeover=*/true) + AddressUnanswered()
+            : UpToCopies(MailPart::kNone, /*takeover=*/true) + failure.transcript_after_copying;
     EXPECT_TRUE(SameTranscript(transcript, run.output));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.changes.created, failure.remains) << run.changes.ToString();
     EXPECT_EQ(run.changes.changed, Paths{}) << run.changes.ToString();
     EXPECT_EQ(run.changes.deleted, Paths{}) << run.changes.ToString();
-    EXPECT_EQ(ModeAfter(sandbox, kFolder), 0700u);
-    EXPECT_EQ(ModeAfter(sandbox, In("/etc")), 0750u);
-    EXPECT_EQ(ModeAfter(sandbox, In("/log")), 0711u);
-    EXPECT_EQ(sandbox.ReadAfter(In("/etc/own.conf")), "kept\n");
+    EXPECT_EQ(ModeAfter(sandbox, kDefaultInstallationFolder), 0700u);
+    EXPECT_EQ(ModeAfter(sandbox, InFolder("/etc")), 0750u);
+    EXPECT_EQ(ModeAfter(sandbox, InFolder("/log")), 0711u);
+    EXPECT_EQ(sandbox.ReadAfter(InFolder("/etc/own.conf")), "kept\n");
   }
 }
 
@@ -505,7 +371,7 @@ TEST(RollbackScenarioTest, FilesOnlyCopiedKeepOwnerModeAndLink) {
     sandbox.Seed("/etc/conf.linuxconf", linuxconf, 0600);
     sandbox.SeedRemoved("/etc/xinetd.d/ipop3");  // stage 1, after conf.linuxconf's copy
 
-    RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true));
+    RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup));
 
     EXPECT_EQ(run.exit_status, 1) << run.output;
     EXPECT_EQ(WithoutAccountToolCopies(run.changes.created), Remains()) << run.changes.ToString();
@@ -536,12 +402,10 @@ TEST(RollbackScenarioTest, ReplacedFilesComeBackWithOwnerModeAndLink) {
   sandbox.Seed("/etc/xinetd.d/ipop3", entry, 0600);
   ASSERT_TRUE(sandbox.SeedOwner("/etc/xinetd.d/ipop3", 0, kMailGroup));
 
-  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true));
+  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup));
 
   EXPECT_TRUE(
-      SameTranscript(UpToFolders(true) + kAddressPrompt + "\n" +
-                         Abort("Error while creating required folders", "No data available"),
-                     run.output));
+      SameTranscript(UpToFolders(MailPart::kCreatingGroup) + AddressUnanswered(), run.output));
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(sandbox.LinkTargetAfter("/etc/sendmail.cf"), "/etc/mail/sendmail.cf");
   EXPECT_EQ(sandbox.ReadAfter("/etc/mail/sendmail.cf"), sendmail_cf);
@@ -569,9 +433,11 @@ TEST(RollbackScenarioTest, EarlierBackupsStayWhileThisRunsCopiesGoBack) {
   const std::string sendmail_cf = *sandbox.ReadAfter("/etc/sendmail.cf");
   const std::string ipop3 = *sandbox.ReadAfter("/etc/xinetd.d/ipop3");
 
-  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true) + kAddress + "n\n");
+  RunResult run =
+      RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup) + kAddress + "n\n");
 
-  EXPECT_TRUE(SameTranscript(UpToCopies(true) + RefusedLink("quorvane", "/usr/bin/quorvane") +
+  EXPECT_TRUE(SameTranscript(UpToCopies(MailPart::kCreatingGroup) +
+                                 LinkInTheWay("quorvane", "/usr/bin/quorvane") +
                                  Abort("Error while copying files", "File exists"),
                              run.output));
   EXPECT_EQ(run.exit_status, 1);
@@ -593,27 +459,19 @@ TEST(RollbackScenarioTest, EarlierBackupsStayWhileThisRunsCopiesGoBack) {
 TEST(RollbackScenarioTest, PreexistingSystemUserIsDeletedFromStageTwo) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
-  sandbox.Seed("/etc/group",
-               WithoutEntry(sandbox, "/etc/group", "popusers") + "popusers:x:4242:\n");
+  SeedPopusersGroup(sandbox);
   sandbox.Seed("/etc/passwd", *sandbox.ReadAfter("/etc/passwd") +
                                   "quorvane:x:4243:4242::/var/quorvane:/bin/false\n");
   sandbox.Seed("/etc/shadow", *sandbox.ReadAfter("/etc/shadow") + "quorvane:!:19000::::::\n", 0640);
   const std::string group = *sandbox.ReadAfter("/etc/group");
 
-  RunResult run = RunOnConsole(sandbox, "y\n\n\n\n\n" + std::string(kDnsAnswers));
+  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kGroupPresent));
 
-  const std::string server =
-      Opening() + ServerQuestions() + Line("Checking popusers group...OK") +
-      DefaultPrompt("Enter root folder for Quorvane server (Default: ", kRootFolder) +
-      Line("Success");
   EXPECT_TRUE(
-      SameTranscript(server + DnsDialogue() + MailStages() + Line("Creating required folders...") +
-                         kAddressPrompt + "\n" +
-                         Abort("Error while creating required folders", "No data available"),
-                     run.output));
+      SameTranscript(UpToFolders(MailPart::kGroupPresent) + AddressUnanswered(), run.output));
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane"), "");
-  EXPECT_EQ(AccountLine(sandbox, "/etc/shadow", "quorvane"), "");
+  EXPECT_EQ(AccountLine(sandbox, "/etc/passwd", "quorvane"), std::nullopt);
+  EXPECT_EQ(AccountLine(sandbox, "/etc/shadow", "quorvane"), std::nullopt);
   EXPECT_EQ(sandbox.ReadAfter("/etc/group"), group);
   EXPECT_EQ(WithoutAccountToolCopies(run.changes.changed), (Paths{"/etc/passwd", "/etc/shadow"}))
       << run.changes.ToString();
@@ -626,19 +484,21 @@ TEST(RollbackScenarioTest, UserThatCannotBeDeletedIsReported) {
   sandbox.Seed("/usr/sbin/userdel", "#!/bin/sh\nexit 1\n", 0755);
   sandbox.Seed("/usr/lib/libqvdns-0.1.so", "an older library");
 
-  RunResult run = RunOnConsole(sandbox, AnswersUpToAddress(true) + kAddress + "n\n");
+  RunResult run =
+      RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup) + kAddress + "n\n");
 
-  EXPECT_TRUE(
-      SameTranscript(UpToCopies(true) + RefusedLink("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
-                         Abort("Error while copying files", "File exists") +
-                         Line("Can't delete quorvane system user") + Line("Delete it manually"),
-                     run.output));
+  EXPECT_TRUE(SameTranscript(UpToCopies(MailPart::kCreatingGroup) +
+                                 LinkInTheWay("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+                                 Abort("Error while copying files", "File exists") +
+                                 Line("Can't delete quorvane system user") +
+                                 Line("Delete it manually"),
+                             run.output));
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_NE(AccountLine(sandbox, "/etc/passwd", "quorvane"), "");
+  EXPECT_NE(AccountLine(sandbox, "/etc/passwd", "quorvane"), std::nullopt);
   // The steps after the user still ran.
   EXPECT_FALSE(sandbox.StatAfter("/etc/vmail"));
   EXPECT_FALSE(sandbox.StatAfter("/var/spool/vmail"));
-  EXPECT_FALSE(sandbox.StatAfter(kFolder));
+  EXPECT_FALSE(sandbox.StatAfter(kDefaultInstallationFolder));
 }
 
 }  // namespace

@@ -85,3 +85,103 @@ std::string Line(std::string_view text) {
   failure << "    actual:   " << (first < got.size() ? Shown(got[first]) : "<end of text>") << "\n";
   return failure;
 }
+
+std::string Opening() {
+  return Line("Extracting the package...") + Line(kMailQuestion) +
+         Line("Getting Quorvane server configuration...");
+}
+
+std::string DefaultNumbers() {
+  return DefaultPrompt(kPortQuestion, "33333") + DefaultPrompt(kDisconnectQuestion, "30");
+}
+
+std::string ServerQuestions(bool takeover) {
+  return DefaultNumbers() + DefaultPrompt(kInstallationQuestion, kDefaultInstallationFolder) +
+         (takeover ? kTakeoverQuestion : "");
+}
+
+std::string ServerDialogue(MailPart mail, bool takeover) {
+  std::string text = ServerQuestions(takeover);
+  if (mail == MailPart::kCreatingGroup)
+    text += "Checking popusers group..." + std::string(kPopusersQuestion) + Line("OK");
+  if (mail == MailPart::kGroupPresent) text += Line("Checking popusers group...OK");
+  if (mail != MailPart::kNone) text += DefaultPrompt(kRootQuestion, kDefaultRootFolder);
+  return text + Line("Success");
+}
+
+std::string BindMenu() {
+  return Line("Which version of BIND you are using?") + Line("1.\tBIND 8.*") +
+         Line("2.\tBIND 9.*") + Line("Enter your choice (Default: 2)") +
+         "Press Enter for Default: ";
+}
+
+std::string DnsOpening() {
+  return Line("Getting DNS configuration...") + BindMenu() + Line("\tOK") + Line("") +
+         Line("Checking DNS configurationg file...\tOK") +
+         Line("cp /etc/named.conf /etc/named.conf.qvbackup") +
+         Line("Checking DNS process id file...\t\tOK");
+}
+
+std::string ZoneDefaults() {
+  return DefaultPrompt("Enter default value of Refresh time for DNS: (Default: ", "28800") +
+         DefaultPrompt("Enter default value of Retry time for DNS: (Default: ", "7200") +
+         DefaultPrompt("Enter default value of Expire time for DNS: (Default: ", "604800") +
+         DefaultPrompt("Enter default value of ttl for DNS: (Default: ", "86400");
+}
+
+std::string DnsDialogue() {
+  return DnsOpening() + DefaultPrompt(kNameServerQuestion, "@") + ZoneDefaults() + Line("Success");
+}
+
+std::string SendmailChecks() {
+  return Line("Checking mail group...\tOK") + Line("Checking sendmail configurationg file...\tOK") +
+         Line("Checking sendmail process id file...\t\tOK");
+}
+
+std::string MailStages() {
+  return Line("Updating sendmail...") + SendmailChecks() + Line("Success") +
+         Line("Updating pop3 server...") + Line("Success");
+}
+
+std::string UpToSendmail(MailPart mail) {
+  return Opening() + ServerDialogue(mail) + DnsDialogue() + Line("Updating sendmail...");
+}
+
+std::string UpToFolders(MailPart mail, bool takeover) {
+  return Opening() + ServerDialogue(mail, takeover) + DnsDialogue() +
+         (mail == MailPart::kNone ? "" : MailStages()) + Line("Creating required folders...");
+}
+
+std::string UpToCopies(MailPart mail, bool takeover) {
+  return UpToFolders(mail, takeover) + kAddressPrompt + Line("Success") + Line("Copying files...");
+}
+
+std::string StartAndUsage(bool started) {
+  return kStartQuestion +
+         (started ? Line("Quorvane server start: this package carries a placeholder for the "
+                         "server program")
+                  : "") +
+         Line("") + Line("Use command 'quorvane {start|stop|restart}'") +
+         Line("to start, stop or restart Quorvane server.");
+}
+
+std::string RunEnding(bool started, std::string_view super_server) {
+  std::string text = Line("Creating required folders...") + kAddressPrompt + Line("Success") +
+                     Line("Copying files...") + Line("Success") +
+                     Line("Creating configuration file...") + Line("Success");
+  if (!super_server.empty()) {
+    text += Line("Restarting sendmail and pop server") + Line("Please wait...") +
+            Line("sendmail restart: done") + Line(std::string(super_server) + " restart: done");
+  }
+  return text + StartAndUsage(started);
+}
+
+std::string LinkInTheWay(std::string_view name, std::string_view path) {
+  return Line("Can't create symbolic link for " + std::string(name)) +
+         Line(std::string(path) + " already exist") + kLinkQuestion;
+}
+
+std::string Abort(std::string_view error_line, std::string_view error_text) {
+  return Line(error_line) + (error_text.empty() ? "" : Line(error_text)) +
+         Line("Installation aborted");
+}
