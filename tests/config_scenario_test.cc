@@ -259,10 +259,10 @@ TEST(ServerConfScenarioTest, MailPartCreatesGroupUserAndRootFolder) {
   std::vector<std::string> user_fields = Fields(*user);
   ASSERT_EQ(user_fields.size(), 7u) << *user;
   EXPECT_EQ(user_fields[3], Fields(*group)[2]) << *user << " / " << *group;
-  EXPECT_EQ(user_fields[5], "/var/quorvane");
+  EXPECT_EQ(user_fields[5], kDefaultRootFolder);
   EXPECT_EQ(user_fields[6], "/bin/false");
 
-  auto root = sandbox.StatAfter("/var/quorvane");
+  auto root = sandbox.StatAfter(kDefaultRootFolder);
   ASSERT_TRUE(root);
   EXPECT_TRUE(S_ISDIR(root->st_mode));
   EXPECT_EQ(std::to_string(root->st_uid), user_fields[2]);
@@ -293,7 +293,7 @@ TEST(ServerConfScenarioTest, PresentGroupAndRootFolderAreUsedAsFound) {
   EXPECT_EQ(root->st_mode & 07777, 0700u);
   EXPECT_EQ(std::to_string(root->st_uid), Fields(*user)[2]);
   EXPECT_EQ(root->st_gid, 4242u);
-  EXPECT_FALSE(sandbox.StatAfter("/var/quorvane"));
+  EXPECT_FALSE(sandbox.StatAfter(kDefaultRootFolder));
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ void CheckEveryQuestion(const char* answers, void (*seed)(Sandbox&)) {
     EXPECT_FALSE(run.timed_out);
     EXPECT_TRUE(run.exit_status == 0 || run.exit_status == 1) << run.exit_status;
     EXPECT_FALSE(MentionsPwned(run.changes)) << run.changes.ToString();
-    EXPECT_FALSE(sandbox.StatAfter("/QVInstallation"));
+    EXPECT_FALSE(sandbox.StatAfter(kWorkingFolder));
     if (run.exit_status == 1) {
       EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
       EXPECT_NE(run.output.find("Installation aborted\n"), std::string::npos) << run.output;
