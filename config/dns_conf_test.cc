@@ -7,13 +7,6 @@
 
 namespace {
 
-constexpr char kMenu[] =
-    "Which version of BIND you are using?\n"
-    "1.\tBIND 8.*\n"
-    "2.\tBIND 9.*\n"
-    "Enter your choice (Default: 2)\n"
-    "Press Enter for Default: ";
-constexpr char kNameServer[] = "Enter default value for the Primary Name Server: (Default: ";
 constexpr char kRefresh[] = "Enter default value of Refresh time for DNS: (Default: ";
 constexpr char kRetry[] = "Enter default value of Retry time for DNS: (Default: ";
 constexpr char kExpire[] = "Enter default value of Expire time for DNS: (Default: ";

@@ -6,13 +6,6 @@
 
 namespace {
 
-constexpr char kMenu[] =
-    "Which version of BIND you are using?\n"
-    "1.\tBIND 8.*\n"
-    "2.\tBIND 9.*\n"
-    "Enter your choice (Default: 2)\n"
-    "Press Enter for Default: ";
-constexpr char kNameServer[] = "Enter default value for the Primary Name Server: (Default: ";
 constexpr char kSpaces[] = "\nIlleagle value (spaces are not allowed).";
 
 TEST(BindMenuTest, OneTwoOrEmptySelectAndEchoTheAnswer) {

@@ -21,6 +21,15 @@ struct Dialogue {
   Console console;
 };
 
+// The BIND menu as the DNS stage prints it, and its name-server question.
+inline constexpr char kMenu[] =
+    "Which version of BIND you are using?\n"
+    "1.\tBIND 8.*\n"
+    "2.\tBIND 9.*\n"
+    "Enter your choice (Default: 2)\n"
+    "Press Enter for Default: ";
+inline constexpr char kNameServer[] = "Enter default value for the Primary Name Server: (Default: ";
+
 // "\n" + question + value + ")\n" + "Press Enter for Default: ".
 inline std::string Prompt(std::string_view question, std::string_view value) {
   std::string prompt = "\n";
