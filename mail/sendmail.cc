@@ -15,7 +15,7 @@
 
 #include "driver/settings.h"
 #include "host/accounts.h"
-#include "host/command.h"
+#include "host/backup_copy.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 #include "mail/sendmail_template.h"
@@ -76,11 +76,6 @@ unsigned char Fail(Console& console, const std::string& why) {
   return 1;
 }
 
-bool SameContent(const char* a, const char* b) {
-  std::string first, second;
-  return ReadWholeFile(a, &first, nullptr) && ReadWholeFile(b, &second, nullptr) && first == second;
-}
-
 }  // namespace
 
 unsigned char CGeneral::CheckSendmail() {
@@ -122,11 +117,7 @@ unsigned char CGeneral::CheckSendmail() {
   if (!existed) journal_.Created(cf_file);
 
   if (CanOpenForReading(kLinuxConf)) {
-    CommandLine copy(200);
-    copy.Add("cp ").AddArgument(kLinuxConf).Add(" ").AddArgument(kLinuxConfBackup);
-    if (copy.fits()) RunDiscarded(copy.text());
-    if (SameContent(kLinuxConf, kLinuxConfBackup))
-      journal_.BackupMade(kLinuxConf, kLinuxConfBackup);
+    if (CopyToBackup(kLinuxConf)) journal_.BackupMade(kLinuxConf, kLinuxConfBackup);
   } else {
     // O_EXCL: a path that exists but does not open (a dangling link) is left alone.
     int fd = open(kLinuxConf, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
