@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 
 namespace {
 

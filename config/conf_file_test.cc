@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
+#include "base/settings.h"
 #include "config/dns_questions.h"
 #include "config/named_backup.h"
-#include "driver/settings.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
+#include "base/settings.h"
 #include "config/test_dialogue.h"
-#include "driver/settings.h"
 
 namespace {
 

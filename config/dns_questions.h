@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "driver/console.h"
+#include "base/console.h"
 
 // Shows the BIND menu until the answer is "1", "2" or empty (which means 2),
 // stores "BIND8" or "BIND9" in `dns_type` and echoes the answer after "\tOK".

@@ -3,8 +3,8 @@
 // The backup copy of named's configuration file, which the rollback puts
 // back when a later stage fails.
 
-#include "driver/console.h"
-#include "driver/journal.h"
+#include "base/console.h"
+#include "base/journal.h"
 
 // Copies `file` to `file`.qvbackup with cp, printing the command line, and
 // records the backup in `journal` only when this copy made it. A failed copy

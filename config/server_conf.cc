@@ -3,8 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "base/settings.h"
 #include "config/server_folders.h"
-#include "driver/settings.h"
 #include "host/accounts.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#include "base/settings.h"
 #include "config/test_dialogue.h"
-#include "driver/settings.h"
 
 namespace {
 

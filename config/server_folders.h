@@ -4,8 +4,8 @@
 // folder (asked until one is created or taken over) and the mail part's root
 // folder (asked until one is created or found).
 
-#include "driver/console.h"
-#include "driver/journal.h"
+#include "base/console.h"
+#include "base/journal.h"
 
 // Asks for the installation folder and creates it with mode 0755 (less the
 // umask), or takes an existing folder over with mode 0755 when the

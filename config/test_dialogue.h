@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/console.h"
+#include "base/console.h"
 
 // A console over string streams: answers in, transcript out.
 struct Dialogue {

@@ -1,6 +1,6 @@
 #include "deploy/address.h"
 
-#include "driver/console.h"
+#include "base/console.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "driver/console.h"
+#include "base/console.h"
 
 namespace {
 

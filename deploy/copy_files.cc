@@ -8,8 +8,8 @@
 
 #include <string>
 
+#include "base/settings.h"
 #include "deploy/copy_command.h"
-#include "driver/settings.h"
 #include "host/command.h"
 #include "host/files.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings.h"
 #include "deploy/address.h"
-#include "driver/settings.h"
 #include "host/files.h"
 
 namespace {

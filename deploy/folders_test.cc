@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "host/files.h"
 #include "host/remove_dir.h"
 

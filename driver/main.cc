@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "base/console.h"
+#include "base/settings.h"
 #include "config/conf_file.h"
-#include "driver/console.h"
 #include "driver/interrupt.h"
-#include "driver/settings.h"
 #include "driver/stages.h"
 #include "host/command.h"
 #include "host/extract.h"

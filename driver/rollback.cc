@@ -13,8 +13,8 @@
 
 #include <string>
 
+#include "base/settings.h"
 #include "config/conf_file.h"
-#include "driver/settings.h"
 #include "host/accounts.h"
 #include "host/extract.h"
 #include "host/files.h"

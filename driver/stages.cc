@@ -2,8 +2,8 @@
 
 #include <errno.h>
 
-#include "driver/console.h"
-#include "driver/settings.h"
+#include "base/console.h"
+#include "base/settings.h"
 #include "host/command.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "host/replace_file.h"
 #include "mail/inetd_conf.h"
 #include "mail/xinetd_entry.h"

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/files.h"

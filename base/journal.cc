@@ -1,4 +1,4 @@
-#include "driver/journal.h"
+#include "base/journal.h"
 
 #include <sys/stat.h>
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "driver/console.h"
-#include "driver/journal.h"
+#include "base/console.h"
+#include "base/journal.h"
 
 class CGeneral {
  public:

@@ -1,4 +1,4 @@
-#include "driver/settings.h"
+#include "base/settings.h"
 
 CGeneral::CGeneral(Console& console)
     : InsFolder("/usr/local/quorvane"),
