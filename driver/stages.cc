@@ -63,12 +63,12 @@ class Road {
       return true;
     }
     const int error = errno;  // what the stage left, before printing can touch it
+    // The abort, once started, finishes: a stop signal waits, and as the run
+    // ends rolled back it ends with status 1 and the signal unhandled.
+    BlockStopSignals();
     console_.PrintLine(texts.error_line);
     if (texts.prints_error_text) console_.PrintErrorText(error);
     console_.PrintLine("Installation aborted");
-    // The rollback, once started, finishes: a stop signal waits, and as the
-    // run ends rolled back it ends with status 1 and the signal unhandled.
-    BlockStopSignals();
     settings_.QVRemove(texts.failure_stage == kResultIsFailureStage ? result : texts.failure_stage,
                        mail_);
     return false;
