@@ -1,14 +1,15 @@
 # Thin wrapper around CMake + Ninja.
 #   make        build the installer and the decode tool into build/dist/
 #   make test   build (plain and sanitized) and run every test
-#   make demo   run a whole installation in a throwaway sandbox (MAIL=1 adds the mail part)
+#   make demo   preview a whole installation on a throwaway view of this host (MAIL=1 adds the mail part)
+#   make dist   the release archive build/qvinstall-<version>.tar.gz
 #   make bench  compare the decode tool with base64 -d
 
 BUILD      := build
 ASAN_BUILD := build-asan
 JOBS       ?= 2
 
-.PHONY: all test deps demo bench format clean
+.PHONY: all test deps demo dist bench format clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -28,7 +29,10 @@ test: deps all $(ASAN_BUILD)/build.ninja
 	ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure --timeout 600
 
 demo: all
-	$(BUILD)/tests/sandbox_demo $(if $(MAIL),--mail) $(BUILD)/dist
+	demo/demo.sh $(BUILD)/dist $(if $(MAIL),--mail)
+
+dist: all
+	cmake --build $(BUILD) --target dist
 
 bench: all
 	bench/decode_bench.sh $(BUILD)/dist/decode
