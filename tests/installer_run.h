@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 using Paths = std::vector<std::string>;
 

@@ -1,4 +1,4 @@
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,6 +27,9 @@
 #include <deque>
 #include <set>
 #include <utility>
+
+#include "sandbox/change_set.h"
+#include "sandbox/layer_files.h"
 
 namespace {
 
@@ -69,105 +72,6 @@ bool WriteAll(int fd, const std::string& data) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string data;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return data;
-}
-
-std::optional<std::string> ReadLink(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf);
-  if (n < 0) return std::nullopt;
-  return std::string(buf, static_cast<size_t>(n));
-}
-
-bool IsWhiteout(const struct stat& st) {
-  return S_ISCHR(st.st_mode) && st.st_rdev == makedev(0, 0);
-}
-
-bool IsOpaque(const std::string& path) {
-  char value[4];
-  ssize_t n = lgetxattr(path.c_str(), "trusted.overlay.opaque", value, sizeof value);
-  return n == 1 && value[0] == 'y';
-}
-
-std::vector<std::string> DirNames(const std::string& path) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(path.c_str());
-  if (!dir) return names;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool SameContent(const std::string& a, const std::string& b) {
-  std::optional<std::string> left = ReadWholeFile(a);
-  std::optional<std::string> right = ReadWholeFile(b);
-  return left && right && *left == *right;
-}
-
-// Whether an upper entry differs from the one below it in what a reader
-// sees: type, mode, owner, content or link target (not times).
-bool Differs(const std::string& upper, const struct stat& u, const std::string& below,
-             const struct stat& b) {
-  if (u.st_mode != b.st_mode || u.st_uid != b.st_uid || u.st_gid != b.st_gid) return true;
-  if (S_ISREG(u.st_mode)) return u.st_size != b.st_size || !SameContent(upper, below);
-  if (S_ISLNK(u.st_mode)) return ReadLink(upper) != ReadLink(below);
-  if (S_ISCHR(u.st_mode) || S_ISBLK(u.st_mode)) return u.st_rdev != b.st_rdev;
-  return false;
-}
-
-// Compares the upper folder with the view below it (seeds, layers, host).
-void WalkChanges(const std::string& upper_root, const std::string& below_root,
-                 const std::string& rel, ChangeSet* changes) {
-  std::vector<std::string> names = DirNames(upper_root + rel);
-  for (const std::string& name : names) {
-    std::string path = rel + "/" + name;
-    std::string upper = upper_root + path;
-    std::string below = below_root + path;
-    struct stat u, b;
-    if (lstat(upper.c_str(), &u) != 0) continue;
-    bool below_exists = lstat(below.c_str(), &b) == 0;
-    if (IsWhiteout(u)) {
-      if (below_exists) changes->deleted.push_back(path);
-      continue;
-    }
-    if (!below_exists) {
-      changes->created.push_back(path);
-    } else if (Differs(upper, u, below, b)) {
-      changes->changed.push_back(path);
-    }
-    if (!S_ISDIR(u.st_mode)) continue;
-    if (below_exists && S_ISDIR(b.st_mode) && IsOpaque(upper)) {
-      std::vector<std::string> kept = DirNames(upper);
-      for (const std::string& child : DirNames(below)) {
-        if (!std::binary_search(kept.begin(), kept.end(), child)) {
-          changes->deleted.push_back(path + "/" + child);
-        }
-      }
-    }
-    WalkChanges(upper_root, below_root, path, changes);
-  }
 }
 
 int RemoveEntry(const char* path, const struct stat*, int, FTW*) {
@@ -289,19 +193,6 @@ void ParseReport(const std::string& report, RunResult* result) {
 }
 
 }  // namespace
-
-bool ChangeSet::empty() const { return created.empty() && changed.empty() && deleted.empty(); }
-
-std::string ChangeSet::ToString() const {
-  std::vector<std::pair<std::string, char>> lines;
-  for (const std::string& path : created) lines.emplace_back(path, '+');
-  for (const std::string& path : changed) lines.emplace_back(path, '~');
-  for (const std::string& path : deleted) lines.emplace_back(path, '-');
-  std::sort(lines.begin(), lines.end());
-  std::string text;
-  for (const auto& [path, mark] : lines) text += std::string(1, mark) + " " + path + "\n";
-  return text;
-}
 
 Sandbox::Sandbox() {
   char scratch[] = "/tmp/qvsandbox.XXXXXX";
@@ -719,7 +610,7 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
     if (waitpid(-1, nullptr, 0) < 0 && errno != EINTR) break;
   }
   ChangeSet changes;
-  WalkChanges(upper_dir_, scratch_dir_ + "/below", "", &changes);
+  CollectChanges(upper_dir_, scratch_dir_ + "/below", &changes);
   std::string report = "S " + std::to_string(status) + "\n";
   for (const std::string& path : changes.created) report += "+ " + path + "\n";
   for (const std::string& path : changes.changed) report += "~ " + path + "\n";

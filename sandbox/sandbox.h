@@ -14,13 +14,7 @@
 #include <string>
 #include <vector>
 
-// What a run changed, as sorted absolute paths.
-struct ChangeSet {
-  std::vector<std::string> created, changed, deleted;
-  bool empty() const;
-  // Lines "+ /path", "~ /path", "- /path", sorted by path.
-  std::string ToString() const;
-};
+#include "sandbox/change_set.h"
 
 struct RunOptions {
   std::string working_dir = "/";  // inside the sandbox
