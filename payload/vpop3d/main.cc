@@ -1,0 +1,3 @@
+#include <sysexits.h>
+
+int main() { return EX_TEMPFAIL; }
