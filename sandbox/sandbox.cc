@@ -37,6 +37,8 @@ namespace {
 constexpr int kKillAll = -1;
 // How long a sandbox may take to report after a timeout before it is killed hard.
 constexpr auto kReportGrace = std::chrono::seconds(5);
+// How often a run with RunOptions::forward_signal looks at it.
+constexpr int kForwardPollMs = 100;
 
 const char* const kSandboxPath = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 
@@ -412,9 +414,17 @@ void Sandbox::SeedInitScript(const std::string& name, const std::string& output)
 void Sandbox::AddLayer(const std::string& host_dir) { layers_.push_back(host_dir); }
 
 std::optional<std::string> Sandbox::ReadAfter(const std::string& path) const {
-  std::string literal = Resolve(path, true, 0);
+  return ReadFrom(path, 0);
+}
+
+std::optional<std::string> Sandbox::ReadBefore(const std::string& path) const {
+  return ReadFrom(path, 1);
+}
+
+std::optional<std::string> Sandbox::ReadFrom(const std::string& path, size_t first) const {
+  std::string literal = Resolve(path, true, first);
   if (literal.empty()) return std::nullopt;
-  std::optional<Found> found = Lookup(literal, 0);
+  std::optional<Found> found = Lookup(literal, first);
   if (!found || !S_ISREG(found->st.st_mode)) return std::nullopt;
   if (found->seed) return found->seed->data;
   return ReadWholeFile(found->disk_path);
@@ -469,7 +479,7 @@ bool Sandbox::WriteSeeds(const std::string& root, std::string* err) const {
   return true;
 }
 
-bool Sandbox::MountLayers(bool share_network, std::string* err) {
+bool Sandbox::MountLayers(const RunOptions& run, std::string* err) {
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     *err = ErrnoText("making / private");
     return false;
@@ -521,17 +531,17 @@ bool Sandbox::MountLayers(bool share_network, std::string* err) {
     *err = ErrnoText("binding /dev");
     return false;
   }
-  if (sethostname(kSandboxHostName, strlen(kSandboxHostName)) != 0) {
+  if (!run.keep_host_name && sethostname(kSandboxHostName, strlen(kSandboxHostName)) != 0) {
     *err = ErrnoText("sethostname");
     return false;
   }
-  return share_network || BringLoopbackUp(err);
+  return run.share_network || BringLoopbackUp(err);
 }
 
 void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions& options,
                           int stdin_fd, int stdout_fd, int control_fd, int report_fd) {
   std::string err;
-  if (!MountLayers(options.share_network, &err)) {
+  if (!MountLayers(options, &err)) {
     WriteAll(report_fd, "E sandbox: " + err + "\n");
     _exit(1);
   }
@@ -556,7 +566,7 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
       WriteAll(report_fd, "E sandbox: " + ErrnoText("entering " + options.working_dir) + "\n");
       _exit(127);
     }
-    dup2(stdin_fd, 0);
+    if (!options.console) dup2(stdin_fd, 0);
     dup2(stdout_fd, 1);
     close_range(3, ~0U, 0);
     SetSandboxEnvironment();
@@ -644,6 +654,11 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
     close(out[0]);
     close(control[1]);
     close(report[0]);
+    // The terminal's interrupt reaches the whole process group: the program
+    // is to get it and clean up, not lose its sandbox under it.
+    if (options.console) {
+      for (int sig : {SIGINT, SIGQUIT, SIGHUP}) signal(sig, SIG_IGN);
+    }
     int flags = CLONE_NEWNS | CLONE_NEWPID | CLONE_NEWUTS;
     if (!options.share_network) flags |= CLONE_NEWNET;
     if (unshare(flags) != 0) {
@@ -678,7 +693,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
   int stdin_fd = in[1];
   fcntl(stdin_fd, F_SETFL, O_NONBLOCK);
   size_t stdin_done = 0;
-  if (options.stdin_text.empty() && !options.keep_stdin_open) {
+  if (options.console || (options.stdin_text.empty() && !options.keep_stdin_open)) {
     close(stdin_fd);
     stdin_fd = -1;
   }
@@ -689,6 +704,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
   Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool killed_hard = false;
   size_t signal_scan_from = 0;
+  bool forwarded = false;
 
   auto send_control = [&](int value) {
     if (write(control[1], &value, sizeof value) < 0) {
@@ -714,6 +730,8 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
     }
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     int wait_ms = static_cast<int>(std::max<int64_t>(0, wait.count()));
+    // A signal landing just before poll would wait for the deadline otherwise.
+    if (options.forward_signal) wait_ms = std::min(wait_ms, kForwardPollMs);
     int ready = poll(fds, count, killed_hard ? -1 : wait_ms);
     if (ready < 0 && errno != EINTR) break;
 
@@ -726,6 +744,10 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
         kill(outer, SIGKILL);
         killed_hard = true;
       }
+    }
+    if (options.forward_signal && *options.forward_signal != 0 && !forwarded) {
+      send_control(*options.forward_signal);
+      forwarded = true;
     }
     if (stdin_slot >= 0 && fds[stdin_slot].revents) {
       ssize_t n = write(stdin_fd, options.stdin_text.data() + stdin_done,
@@ -742,6 +764,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
       ssize_t n = read(stdout_fd, buf, sizeof buf);
       if (n > 0) {
         result.output.append(buf, static_cast<size_t>(n));
+        if (options.console) WriteAll(1, std::string(buf, static_cast<size_t>(n)));
       } else if (n == 0 || errno != EINTR) {
         close(stdout_fd);
         stdout_fd = -1;
