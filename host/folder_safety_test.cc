@@ -75,13 +75,18 @@ TEST_F(FolderSafetyFilesTest, OnlyFoldersRootAloneCanChangeAreSafe) {
     mode_t mode;
     uid_t owner;
     bool safe;
+    bool new_folder_safe;  // one still to be made inside it
   };
   const Case kCases[] = {
-      {"plain", 0755, 0755, 0, true},           {"group-writable", 0755, 0775, 0, false},
-      {"world-writable", 0755, 0777, 0, false}, {"sticky-itself", 0755, 01777, 0, false},
-      {"below-sticky", 01777, 0755, 0, true},   {"below-writable", 0777, 0755, 0, false},
-      {"not-root", 0755, 0755, 65534, false},
+      {"plain", 0755, 0755, 0, true, true},
+      {"group-writable", 0755, 0775, 0, false, false},
+      {"world-writable", 0755, 0777, 0, false, false},
+      {"sticky-itself", 0755, 01777, 0, false, true},
+      {"below-sticky", 01777, 0755, 0, true, true},
+      {"below-writable", 0777, 0755, 0, false, false},
+      {"not-root", 0755, 0755, 65534, false, false},
   };
+
   for (const Case& c : kCases) {
     const std::string parent = Path(c.name);
     const std::string folder = parent + "/qv";
@@ -92,8 +97,7 @@ TEST_F(FolderSafetyFilesTest, OnlyFoldersRootAloneCanChangeAreSafe) {
     ASSERT_EQ(chown(folder.c_str(), c.owner, 0), 0);
     EXPECT_EQ(OnlyRootCanChange(folder), c.safe) << c.name;
     // A folder still to be made is judged by the folders above it.
-    EXPECT_EQ(OnlyRootCanChange(folder + "/new"), c.safe && c.owner == 0 && !(c.mode & 022))
-        << c.name;
+    EXPECT_EQ(OnlyRootCanChange(folder + "/new"), c.new_folder_safe) << c.name;
   }
 }
 
