@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/paths.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 
@@ -71,7 +70,7 @@ bool NumberOlderBackup(const std::string& backup, std::string* older, std::strin
 
 }  // namespace
 
-std::string BackupPathOf(const std::string& file) { return file + kBackupSuffix; }
+std::string BackupPathOf(const std::string& file) { return file + ".qvbackup"; }
 
 bool MakeBackupCopy(const std::string& file, std::string* older, std::string* err) {
   older->clear();
