@@ -113,6 +113,9 @@ void Console::PrintErrorText(int error_number) { PrintLine(strerror(error_number
 ReadStatus Console::ReadAnswer(std::string* answer) {
   out_.flush();
   answer->clear();
+  // Nobody reads the questions any more (the terminal or the output pipe
+  // went away): the answers have ended too.
+  if (out_.bad()) return ReadStatus::kEndOfInput;
   bool too_long = false;
   bool got_any = false;
   for (;;) {

@@ -36,7 +36,8 @@ class Console {
 
   // Flushes output, then reads one line; the newline is consumed, nothing
   // is trimmed. A line longer than kMaxAnswerLength is consumed whole and
-  // reported as kTooLong with `answer` empty.
+  // reported as kTooLong with `answer` empty. Output that can no longer be
+  // written counts as the end of input.
   ReadStatus ReadAnswer(std::string* answer);
 
   std::ostream& out() { return out_; }
