@@ -20,9 +20,8 @@ constexpr char kNotRootsAloneText[] =
 constexpr char kLinkText[] = "Illeagle value (only real folders are allowed).";
 constexpr char kBlankText[] = "Illeagle value (spaces are not allowed).";
 
-// A relative folder would be made inside the working folder, which goes away
-// at the end of the run: FullPathRefusal. And sendmail.cf, inetd.conf and the xinetd entry split
-// their fields on blanks and tabs, so with the mail part the folder may hold neither.
+// FullPathRefusal, and with the mail part no blank or tab either: sendmail.cf,
+// inetd.conf and the xinetd entry split their fields on them.
 const char* MailFolderRefusal(std::string_view answer) {
   if (answer.find_first_of(" \t") != std::string_view::npos) return kBlankText;
   return FullPathRefusal(answer);
