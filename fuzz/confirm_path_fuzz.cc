@@ -1,10 +1,12 @@
 // Properties of the path confirmation: the field always holds a line the
-// administrator gave, up to its first NUL, (or its first value), fits, and has no double quote;
+// administrator gave (or its first value), fits, and has no double quote;
 // the path is accepted only when it opens or after a Y, and refused only
 // when the answers ran out.
 //
-// The run works in an empty folder of its own and answers never hold "/",
-// so no path can reach a file outside it (opening a device can have effects).
+// The first value is a full path in an empty folder of the run's own, and
+// answers never hold "/": they are relative, so they are refused, and no
+// path can reach a file outside the folder (opening a device can have
+// effects).
 
 #include <fcntl.h>
 #include <string.h>
@@ -41,7 +43,7 @@ bool IsLineOf(std::string_view input, std::string_view text) {
   std::string_view rest = input;
   while (!rest.empty()) {
     size_t end = rest.find('\n');
-    if (CutAtNul(rest.substr(0, end)) == text) return true;
+    if (rest.substr(0, end) == text) return true;
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }
@@ -71,12 +73,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider provider(data, size);
-  const char* first = provider.ConsumeBool() ? kPresent : "missing";
+  const std::string first = WorkFolder() / (provider.ConsumeBool() ? kPresent : "missing");
   std::string input = provider.ConsumeRemainingBytesAsString();
   std::replace(input.begin(), input.end(), '/', '_');
 
   TextField field;
-  strcpy(field, first);
+  if (!StoreText(field, first)) return 0;  // a temporary folder too deep for a field
   std::istringstream in(input);
   std::ostringstream out;
   Console console(in, out);
@@ -90,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string printed = out.str();
   size_t consumed = in.eof() ? input.size() : static_cast<size_t>(in.tellg());
-  std::string_view last = CutAtNul(LastLine(input, consumed));
+  std::string_view last = LastLine(input, consumed);
   if (accepted) {
     bool opened = printed.ends_with("\tOK\n") && Opens(field);
     bool confirmed = printed.ends_with(kConfirm) && (last == "y" || last == "Y");

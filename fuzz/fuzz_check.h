@@ -31,9 +31,6 @@ inline std::string ConsumeFieldText(FuzzedDataProvider& provider) {
   return text;
 }
 
-// An answer as a text field keeps it: up to its first NUL.
-inline std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 // The lines of `text` as a reader splits them at line feeds; a last line
 // without one counts.
 inline size_t CountLines(std::string_view text) {

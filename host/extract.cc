@@ -7,29 +7,20 @@
 
 #include "host/command.h"
 #include "host/decode_tool.h"
+#include "host/files.h"
 #include "host/private_folder.h"
 #include "host/remove_dir.h"
 #include "payload/payload.h"
 
 namespace {
 
-// Writes the payload text exactly as stored, without a final line feed.
+// Writes the payload text exactly as stored, without a final line feed, into
+// a file this run creates.
 bool WritePayload(const char* path) {
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
   if (fd < 0) return false;
-  const char* next = kPayloadText;
-  size_t left = kPayloadTextSize;
-  while (left > 0) {
-    ssize_t n = write(fd, next, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      return false;
-    }
-    next += n;
-    left -= static_cast<size_t>(n);
-  }
-  return close(fd) == 0;
+  const bool written = WriteAll(fd, std::string_view(kPayloadText, kPayloadTextSize));
+  return close(fd) == 0 && written;
 }
 
 unsigned char Refuse(const char** refusal, const char* why) {
