@@ -2,7 +2,7 @@
 #   make        build the installer and the decode tool into build/dist/
 #   make test   build (plain and sanitized) and run every test
 #   make demo   run a whole installation in a throwaway sandbox (MAIL=1 adds the mail part)
-#   make bench  compare the decode tool with base64 -d
+#   make bench  compare the decode tool with base64 -d, and vdeliver with mail.local
 
 BUILD      := build
 ASAN_BUILD := build-asan
@@ -32,6 +32,7 @@ demo: all
 
 bench: all
 	bench/decode_bench.sh $(BUILD)/dist/decode
+	$(BUILD)/bench/mail_bench
 
 format:
 	git ls-files '*.cc' '*.h' | xargs clang-format -i

@@ -96,8 +96,8 @@ class MailDeliveryTest : public testing::Test {
 
   // Installs with the mail part; then lists the domain and its user.
   void Install() {
-    RunResult run =
-        RunInstaller(sandbox_, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress + "n\n");
+    RunResult run = RunInstallerWithDaemons(
+        sandbox_, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress + "n\n");
     ASSERT_EQ(run.exit_status, 0) << run.output;
   }
 
