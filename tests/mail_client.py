@@ -82,8 +82,13 @@ def talk(lines):
         print(answers.readline().decode().rstrip())
         for line in lines:
             connection.sendall(line.encode().decode('unicode_escape').encode('latin-1') + b'\r\n')
-            answer = answers.readline().decode('latin-1').rstrip()
+            try:
+                answer = answers.readline().decode('latin-1').rstrip()
+            except ConnectionResetError:  # the server closed with this line unread
+                answer = ''
             print(answer if answer else '(closed)')
+            if not answer:
+                break
             words = line.upper().split()
             multi_line = words and (words[0] in ('CAPA', 'RETR', 'TOP') or
                                     (words[0] in ('LIST', 'UIDL') and len(words) == 1))
