@@ -364,4 +364,25 @@ TEST_F(MailDeliveryTest, Vpop3dRefusesBadInputWithoutCrashing) {
       << run.output;
 }
 
+// A login without a domain is the host's own POP3 daemon's: vpop3d hands
+// it the USER line and relays the rest of the session.
+TEST_F(MailDeliveryTest, LoginWithoutADomainGoesToTheSystemPop3Daemon) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  sandbox_.Seed("/usr/sbin/ipop3d",
+                "#!/bin/sh\n"
+                "echo '+OK the host POP3 daemon'\n"
+                "while read -r line; do\n"
+                "  line=$(printf '%s' \"$line\" | tr -d '\\r')\n"
+                "  echo \"+OK host daemon got $line\"\n"
+                "  [ \"$line\" = QUIT ] && exit 0\n"
+                "done\n",
+                0755);
+  Install();
+  RunResult run = RunClients("xinetd", "client talk NOOP 'USER root' 'PASS secret' QUIT\n");
+  EXPECT_NE(run.output.find("+OK POP3 server ready\n+OK\n+OK host daemon got USER root\n"
+                            "+OK host daemon got PASS secret\n+OK host daemon got QUIT\n"),
+            std::string::npos)
+      << run.output;
+}
+
 }  // namespace
