@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/installer_run.h"
 #include "tests/sandbox.h"
@@ -68,16 +70,23 @@ TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
   const std::string answers = "n\n\n2\n\n" + std::string(kDnsAnswers) + kAddress + "y\n";
   RunResult run = InstallThen(sandbox, answers,
                               "/usr/bin/python3 /tmp/client.py; quorvane status >/dev/null; "
-                              "echo status $?; quorvane stop; quorvane status; echo status $?; "
-                              "/usr/bin/python3 /tmp/client.py | head -1");
+                              "echo status $?; echo 127.0.0.2 >> " +
+                                  InFolder("/etc/hosts.allow") + "; kill -HUP $(cat " +
+                                  InFolder("/log/quorvane.pid") +
+                                  "); sleep 0.5; /usr/bin/python3 /tmp/client.py | sed -n 2p; "
+                                  "quorvane stop; quorvane status; echo status $?; "
+                                  "/usr/bin/python3 /tmp/client.py | head -1");
 
   EXPECT_TRUE(SameTranscript(
       Line("allowed: +OK Quorvane server ready|+OK running port 33333 clients 1 uptime N|"
            "+OK bye| (0 s)") +
           Line("not listed: closed without a byte (0 s)") +
           Line("idle: +OK Quorvane server ready|-ERR idle for 2 seconds, closing| (2 s)") +
-          Line("status 0") + Line("Quorvane server stopped") +
-          Line("Quorvane server is not running") + Line("status 3") + Line("allowed: no server"),
+          Line("status 0") +
+          Line("not listed: +OK Quorvane server ready|+OK running port 33333 clients 1 uptime "
+               "N|-ERR idle for 2 seconds, closing| (2 s)") +
+          Line("Quorvane server stopped") + Line("Quorvane server is not running") +
+          Line("status 3") + Line("allowed: no server"),
       run.output));
   std::string log = sandbox.ReadAfter(InFolder("/log/quorvane.log")).value_or("");
   for (const char* event : {"started on port 33333", "refused 127.0.0.2: not in the access list",
@@ -86,16 +95,19 @@ TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
   }
 }
 
-TEST(ServiceScenarioTest, LdconfigTakesThePackageLibrariesWithoutWarning) {
+TEST(ServiceScenarioTest, LdconfigTakesThePackageLibrariesAndTheServerDropsRoot) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
   SeedPopusersGroup(sandbox);
   RunResult run = InstallThen(sandbox, kDefaultMailAnswers,
                               "ldconfig 2>&1; ldconfig -p | grep -E 'libqv|libstdc\\+\\+-libc6' | "
-                              "sed 's/ (.*//'");
+                              "sed 's/ (.*//'; stat -c %U /proc/$(cat " +
+                                  InFolder("/log/quorvane.pid") + ")");
 
-  // ldconfig says nothing, and its cache holds each library by its soname.
-  EXPECT_EQ(run.output, "\tlibstdc++-libc6.2-2.so.3\n\tlibqvsml-0.1.so\n\tlibqvdns-0.1.so\n");
+  // ldconfig says nothing, its cache holds each library by its soname, and
+  // the daemon runs as the service user.
+  EXPECT_EQ(run.output,
+            "\tlibstdc++-libc6.2-2.so.3\n\tlibqvsml-0.1.so\n\tlibqvdns-0.1.so\nquorvane\n");
 }
 
 // Install, then qvremove: the change set holds only what the README names
@@ -162,6 +174,57 @@ TEST(ServiceScenarioTest, QvremoveKeepsAnInetdConfChangedAfterInstallation) {
   EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf"), edited);
   EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf.qvbackup"), original);
   EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
+}
+
+// The mail administration commands edit the lists; qvremove keeps the user
+// lists and mailboxes unless --purge is confirmed.
+TEST(ServiceScenarioTest, MailListsEditedFromTheConsoleStayUnlessPurged) {
+  const std::string kAdministration =
+      "quorvane domain add Example.TEST; quorvane domain add example.test; quorvane domain list; "
+      "echo secret | quorvane user add Bob@example.test; echo x | quorvane user add "
+      "ann@example.test; echo other | quorvane user passwd bob@example.test; "
+      "quorvane user remove ann@example.test; quorvane user list; "
+      "echo x | quorvane user add eve@unlisted.test 2>&1; echo status $?; "
+      "mkdir /var/spool/vmail/example.test; echo mail > /var/spool/vmail/example.test/bob";
+  for (bool purge : {false, true}) {
+    SCOPED_TRACE(purge ? "purged" : "kept");
+    Sandbox sandbox;
+    SeedMailHost(sandbox);
+    SeedPopusersGroup(sandbox);
+    RunResult run = InstallThen(sandbox, kDefaultMailAnswers, kAdministration);
+    const std::string not_running =
+        Line("sendmail is not running; it reads the domain list when it starts");
+    EXPECT_TRUE(SameTranscript(
+        Line("Domain example.test added") + not_running +
+            Line("Domain example.test is already listed") + Line("example.test") +
+            Line("User bob@example.test added") + Line("User ann@example.test added") +
+            Line("User bob@example.test has a new password") +
+            Line("User ann@example.test removed") + Line("bob@example.test") +
+            Line("quorvane: domain unlisted.test is not listed; add it with 'quorvane domain add "
+                 "unlisted.test'") +
+            Line("status 1"),
+        run.output));
+    EXPECT_EQ(sandbox.ReadAfter(InFolder("/etc/VirtualDomains")),
+              "#This file is used by sendmail and it lists the \n#virtual email domains.\n"
+              "example.test\n");
+    const std::string users = sandbox.ReadAfter("/etc/vmail/example.test").value_or("");
+    EXPECT_EQ(users.rfind("bob:$6$", 0), 0u) << users;
+    EXPECT_EQ(std::count(users.begin(), users.end(), '\n'), 1) << users;
+    EXPECT_EQ(ModeAfter(sandbox, "/etc/vmail/example.test"), 0640u);
+
+    RunOptions options;
+    options.stdin_text = purge ? "y\ny\n" : "y\n";
+    std::vector<std::string> argv = {InFolder("/bin/qvremove")};
+    if (purge) argv.push_back("--purge");
+    RunResult removal = sandbox.Run(argv, options);
+    EXPECT_EQ(removal.exit_status, 0) << removal.output;
+    EXPECT_EQ(!purge, removal.output.find("kept /etc/vmail: it holds mailboxes or user lists") !=
+                          std::string::npos)
+        << removal.output;
+    EXPECT_EQ(!purge, sandbox.ReadAfter("/var/spool/vmail/example.test/bob").has_value());
+    EXPECT_EQ(!purge, sandbox.StatAfter("/etc/vmail/example.test").has_value());
+    EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
+  }
 }
 
 }  // namespace
