@@ -1,4 +1,4 @@
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -28,12 +28,17 @@
 #include <set>
 #include <utility>
 
+#include "sandbox/change_set.h"
+#include "sandbox/layer_files.h"
+
 namespace {
 
 // Sent on the control pipe instead of a signal number: kill everything now.
 constexpr int kKillAll = -1;
 // How long a sandbox may take to report after a timeout before it is killed hard.
 constexpr auto kReportGrace = std::chrono::seconds(5);
+// How often a run with RunOptions::forward_signal looks at it.
+constexpr int kForwardPollMs = 100;
 
 const char* const kSandboxPath = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 
@@ -69,105 +74,6 @@ bool WriteAll(int fd, const std::string& data) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string data;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return data;
-}
-
-std::optional<std::string> ReadLink(const std::string& path) {
-  char buf[PATH_MAX];
-  ssize_t n = readlink(path.c_str(), buf, sizeof buf);
-  if (n < 0) return std::nullopt;
-  return std::string(buf, static_cast<size_t>(n));
-}
-
-bool IsWhiteout(const struct stat& st) {
-  return S_ISCHR(st.st_mode) && st.st_rdev == makedev(0, 0);
-}
-
-bool IsOpaque(const std::string& path) {
-  char value[4];
-  ssize_t n = lgetxattr(path.c_str(), "trusted.overlay.opaque", value, sizeof value);
-  return n == 1 && value[0] == 'y';
-}
-
-std::vector<std::string> DirNames(const std::string& path) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(path.c_str());
-  if (!dir) return names;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool SameContent(const std::string& a, const std::string& b) {
-  std::optional<std::string> left = ReadWholeFile(a);
-  std::optional<std::string> right = ReadWholeFile(b);
-  return left && right && *left == *right;
-}
-
-// Whether an upper entry differs from the one below it in what a reader
-// sees: type, mode, owner, content or link target (not times).
-bool Differs(const std::string& upper, const struct stat& u, const std::string& below,
-             const struct stat& b) {
-  if (u.st_mode != b.st_mode || u.st_uid != b.st_uid || u.st_gid != b.st_gid) return true;
-  if (S_ISREG(u.st_mode)) return u.st_size != b.st_size || !SameContent(upper, below);
-  if (S_ISLNK(u.st_mode)) return ReadLink(upper) != ReadLink(below);
-  if (S_ISCHR(u.st_mode) || S_ISBLK(u.st_mode)) return u.st_rdev != b.st_rdev;
-  return false;
-}
-
-// Compares the upper folder with the view below it (seeds, layers, host).
-void WalkChanges(const std::string& upper_root, const std::string& below_root,
-                 const std::string& rel, ChangeSet* changes) {
-  std::vector<std::string> names = DirNames(upper_root + rel);
-  for (const std::string& name : names) {
-    std::string path = rel + "/" + name;
-    std::string upper = upper_root + path;
-    std::string below = below_root + path;
-    struct stat u, b;
-    if (lstat(upper.c_str(), &u) != 0) continue;
-    bool below_exists = lstat(below.c_str(), &b) == 0;
-    if (IsWhiteout(u)) {
-      if (below_exists) changes->deleted.push_back(path);
-      continue;
-    }
-    if (!below_exists) {
-      changes->created.push_back(path);
-    } else if (Differs(upper, u, below, b)) {
-      changes->changed.push_back(path);
-    }
-    if (!S_ISDIR(u.st_mode)) continue;
-    if (below_exists && S_ISDIR(b.st_mode) && IsOpaque(upper)) {
-      std::vector<std::string> kept = DirNames(upper);
-      for (const std::string& child : DirNames(below)) {
-        if (!std::binary_search(kept.begin(), kept.end(), child)) {
-          changes->deleted.push_back(path + "/" + child);
-        }
-      }
-    }
-    WalkChanges(upper_root, below_root, path, changes);
-  }
 }
 
 int RemoveEntry(const char* path, const struct stat*, int, FTW*) {
@@ -289,19 +195,6 @@ void ParseReport(const std::string& report, RunResult* result) {
 }
 
 }  // namespace
-
-bool ChangeSet::empty() const { return created.empty() && changed.empty() && deleted.empty(); }
-
-std::string ChangeSet::ToString() const {
-  std::vector<std::pair<std::string, char>> lines;
-  for (const std::string& path : created) lines.emplace_back(path, '+');
-  for (const std::string& path : changed) lines.emplace_back(path, '~');
-  for (const std::string& path : deleted) lines.emplace_back(path, '-');
-  std::sort(lines.begin(), lines.end());
-  std::string text;
-  for (const auto& [path, mark] : lines) text += std::string(1, mark) + " " + path + "\n";
-  return text;
-}
 
 Sandbox::Sandbox() {
   char scratch[] = "/tmp/qvsandbox.XXXXXX";
@@ -521,9 +414,17 @@ void Sandbox::SeedInitScript(const std::string& name, const std::string& output)
 void Sandbox::AddLayer(const std::string& host_dir) { layers_.push_back(host_dir); }
 
 std::optional<std::string> Sandbox::ReadAfter(const std::string& path) const {
-  std::string literal = Resolve(path, true, 0);
+  return ReadFrom(path, 0);
+}
+
+std::optional<std::string> Sandbox::ReadBefore(const std::string& path) const {
+  return ReadFrom(path, 1);
+}
+
+std::optional<std::string> Sandbox::ReadFrom(const std::string& path, size_t first) const {
+  std::string literal = Resolve(path, true, first);
   if (literal.empty()) return std::nullopt;
-  std::optional<Found> found = Lookup(literal, 0);
+  std::optional<Found> found = Lookup(literal, first);
   if (!found || !S_ISREG(found->st.st_mode)) return std::nullopt;
   if (found->seed) return found->seed->data;
   return ReadWholeFile(found->disk_path);
@@ -578,7 +479,7 @@ bool Sandbox::WriteSeeds(const std::string& root, std::string* err) const {
   return true;
 }
 
-bool Sandbox::MountLayers(bool share_network, std::string* err) {
+bool Sandbox::MountLayers(const RunOptions& run, std::string* err) {
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     *err = ErrnoText("making / private");
     return false;
@@ -630,17 +531,17 @@ bool Sandbox::MountLayers(bool share_network, std::string* err) {
     *err = ErrnoText("binding /dev");
     return false;
   }
-  if (sethostname(kSandboxHostName, strlen(kSandboxHostName)) != 0) {
+  if (!run.keep_host_name && sethostname(kSandboxHostName, strlen(kSandboxHostName)) != 0) {
     *err = ErrnoText("sethostname");
     return false;
   }
-  return share_network || BringLoopbackUp(err);
+  return run.share_network || BringLoopbackUp(err);
 }
 
 void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions& options,
                           int stdin_fd, int stdout_fd, int control_fd, int report_fd) {
   std::string err;
-  if (!MountLayers(options.share_network, &err)) {
+  if (!MountLayers(options, &err)) {
     WriteAll(report_fd, "E sandbox: " + err + "\n");
     _exit(1);
   }
@@ -665,7 +566,7 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
       WriteAll(report_fd, "E sandbox: " + ErrnoText("entering " + options.working_dir) + "\n");
       _exit(127);
     }
-    dup2(stdin_fd, 0);
+    if (!options.console) dup2(stdin_fd, 0);
     dup2(stdout_fd, 1);
     close_range(3, ~0U, 0);
     SetSandboxEnvironment();
@@ -719,7 +620,7 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
     if (waitpid(-1, nullptr, 0) < 0 && errno != EINTR) break;
   }
   ChangeSet changes;
-  WalkChanges(upper_dir_, scratch_dir_ + "/below", "", &changes);
+  CollectChanges(upper_dir_, scratch_dir_ + "/below", &changes);
   std::string report = "S " + std::to_string(status) + "\n";
   for (const std::string& path : changes.created) report += "+ " + path + "\n";
   for (const std::string& path : changes.changed) report += "~ " + path + "\n";
@@ -753,6 +654,11 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
     close(out[0]);
     close(control[1]);
     close(report[0]);
+    // The terminal's interrupt reaches the whole process group: the program
+    // is to get it and clean up, not lose its sandbox under it.
+    if (options.console) {
+      for (int sig : {SIGINT, SIGQUIT, SIGHUP}) signal(sig, SIG_IGN);
+    }
     int flags = CLONE_NEWNS | CLONE_NEWPID | CLONE_NEWUTS;
     if (!options.share_network) flags |= CLONE_NEWNET;
     if (unshare(flags) != 0) {
@@ -787,7 +693,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
   int stdin_fd = in[1];
   fcntl(stdin_fd, F_SETFL, O_NONBLOCK);
   size_t stdin_done = 0;
-  if (options.stdin_text.empty() && !options.keep_stdin_open) {
+  if (options.console || (options.stdin_text.empty() && !options.keep_stdin_open)) {
     close(stdin_fd);
     stdin_fd = -1;
   }
@@ -798,6 +704,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
   Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool killed_hard = false;
   size_t signal_scan_from = 0;
+  bool forwarded = false;
 
   auto send_control = [&](int value) {
     if (write(control[1], &value, sizeof value) < 0) {
@@ -823,6 +730,8 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
     }
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     int wait_ms = static_cast<int>(std::max<int64_t>(0, wait.count()));
+    // A signal landing just before poll would wait for the deadline otherwise.
+    if (options.forward_signal) wait_ms = std::min(wait_ms, kForwardPollMs);
     int ready = poll(fds, count, killed_hard ? -1 : wait_ms);
     if (ready < 0 && errno != EINTR) break;
 
@@ -835,6 +744,10 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
         kill(outer, SIGKILL);
         killed_hard = true;
       }
+    }
+    if (options.forward_signal && *options.forward_signal != 0 && !forwarded) {
+      send_control(*options.forward_signal);
+      forwarded = true;
     }
     if (stdin_slot >= 0 && fds[stdin_slot].revents) {
       ssize_t n = write(stdin_fd, options.stdin_text.data() + stdin_done,
@@ -851,6 +764,7 @@ RunResult Sandbox::Run(const std::vector<std::string>& argv, const RunOptions& o
       ssize_t n = read(stdout_fd, buf, sizeof buf);
       if (n > 0) {
         result.output.append(buf, static_cast<size_t>(n));
+        if (options.console) WriteAll(1, std::string(buf, static_cast<size_t>(n)));
       } else if (n == 0 || errno != EINTR) {
         close(stdout_fd);
         stdout_fd = -1;

@@ -9,18 +9,13 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <csignal>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-// What a run changed, as sorted absolute paths.
-struct ChangeSet {
-  std::vector<std::string> created, changed, deleted;
-  bool empty() const;
-  // Lines "+ /path", "~ /path", "- /path", sorted by path.
-  std::string ToString() const;
-};
+#include "sandbox/change_set.h"
 
 struct RunOptions {
   std::string working_dir = "/";  // inside the sandbox
@@ -33,6 +28,15 @@ struct RunOptions {
   std::string signal_after;
   int signal = 0;
   bool share_network = false;  // keep the host's network namespace (only for building layers)
+  // The program reads the caller's own standard input, and what it prints is
+  // passed on to the caller's standard output as it comes (and kept in
+  // `output` too): an administrator answers the questions as on the host.
+  bool console = false;
+  // Keep the host's name instead of kSandboxHostName.
+  bool keep_host_name = false;
+  // Polled while the program runs: once it holds a signal number, that
+  // signal is sent to the program (once), as an interrupt passed on.
+  const volatile sig_atomic_t* forward_signal = nullptr;
 };
 
 struct RunResult {
@@ -94,6 +98,9 @@ class Sandbox {
   std::optional<std::string> ReadAfter(const std::string& path) const;  // nullopt if missing
   // lstat of the path as left; nullopt if missing.
   std::optional<struct stat> StatAfter(const std::string& path) const;
+  // The file as the runs found it: seeds, else layers, else host. Symbolic
+  // links are followed; nullopt if missing.
+  std::optional<std::string> ReadBefore(const std::string& path) const;
   // Target of the symbolic link as left; nullopt if missing or not a link.
   std::optional<std::string> LinkTargetAfter(const std::string& path) const;
 
@@ -125,6 +132,8 @@ class Sandbox {
   size_t LayerCount() const { return layers_.size() + 3; }
   // Looks up a literal path (no links followed) in layers from `first` down.
   std::optional<Found> Lookup(const std::string& path, size_t first) const;
+  // A regular file's content, looked up from layer `first` down.
+  std::optional<std::string> ReadFrom(const std::string& path, size_t first) const;
   // The literal path after following links in the parents (and the last
   // component too when follow_last), or "" when the lookup fails.
   std::string Resolve(const std::string& path, bool follow_last, size_t first) const;
@@ -133,7 +142,7 @@ class Sandbox {
   // and reports. Never returns.
   [[noreturn]] void SandboxInit(const std::vector<std::string>& argv, const RunOptions& options,
                                 int stdin_fd, int stdout_fd, int control_fd, int report_fd);
-  bool MountLayers(bool share_network, std::string* err);
+  bool MountLayers(const RunOptions& run, std::string* err);
   bool WriteSeeds(const std::string& root, std::string* err) const;
 
   std::string scratch_dir_;
