@@ -110,18 +110,27 @@ TEST(ServiceScenarioTest, LdconfigTakesThePackageLibrariesAndTheServerDropsRoot)
             "\tlibstdc++-libc6.2-2.so.3\n\tlibqvsml-0.1.so\n\tlibqvdns-0.1.so\nquorvane\n");
 }
 
-// Install, then qvremove: the change set holds only what the README names
-// as left behind, a second qvremove finds nothing, and the installer runs
-// again.
+// Install, then qvremove with the server running: the change set holds
+// only what the README names as left behind, a second qvremove finds
+// nothing, and the installer runs again.
 TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
+  const std::string kQuestion = "Remove Quorvane server from this host? (Y/N): ";
   struct Case {
     const char* name;
     bool mail;
+    std::string output;
     Paths left_created, left_changed;
   } cases[] = {
-      {"without the mail part", false, {"/etc/named.conf.qvbackup", kInitLog}, {}},
+      {"without the mail part",
+       false,
+       kQuestion + Line("Quorvane server stopped") + Line("Quorvane server removed."),
+       {"/etc/named.conf.qvbackup", kInitLog},
+       {}},
       {"with the mail part",
        true,
+       kQuestion + Line("Quorvane server stopped") + Line("Put back /etc/sendmail.cf") +
+           Line("Put back /etc/xinetd.d/ipop3") + Line("sendmail restart: done") +
+           Line("xinetd restart: done") + Line("Quorvane server removed."),
        {"/etc/conf.linuxconf.qvbackup", "/etc/named.conf.qvbackup", "/etc/subgid-", "/etc/subuid-",
         kInitLog},
        {"/etc/passwd-", "/etc/shadow-"}},
@@ -135,18 +144,18 @@ TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
     } else {
       SeedStandardHost(sandbox);
     }
-    ASSERT_EQ(RunInstaller(sandbox, c.mail ? kDefaultMailAnswers : kDefaultAnswers).exit_status, 0);
-    RunResult removal = Remove(sandbox, "y\n");
-    EXPECT_EQ(removal.exit_status, 0) << removal.output;
-    EXPECT_EQ(removal.changes.created, Sorted(c.left_created)) << removal.output;
+    const std::string answers = c.mail ? kDefaultMailAnswers : kDefaultAnswers;
+    RunResult removal = InstallThen(sandbox, answers, "echo y | " + InFolder("/bin/qvremove"));
+    EXPECT_TRUE(SameTranscript(c.output, removal.output));
+    EXPECT_EQ(removal.exit_status, 0);
+    EXPECT_EQ(removal.changes.created, Sorted(c.left_created));
     EXPECT_EQ(removal.changes.changed, c.left_changed);
     EXPECT_EQ(removal.changes.deleted, Paths{});
 
     RunResult again = Remove(sandbox, "y\n");
     EXPECT_EQ(again.output, "Quorvane server is not installed; nothing to remove.\n");
     EXPECT_EQ(again.exit_status, 0);
-    RunResult reinstall = RunInstaller(sandbox, c.mail ? kDefaultMailAnswers : kDefaultAnswers);
-    EXPECT_EQ(reinstall.exit_status, 0) << reinstall.output;
+    EXPECT_EQ(RunInstaller(sandbox, answers).exit_status, 0);
   }
 }
 
