@@ -58,6 +58,31 @@ std::string InetdText(const std::string& backup, const std::string& ins_folder) 
   return TransformInetdConf(backup, ins_folder);
 }
 
+// The copy that holds the host's own file. That is the backup, unless the
+// backup is itself in the installer's form: a run interrupted before its
+// rollback left the installer's text in place, and the next run backed that
+// up, keeping the host's file as `.qvbackup.N` (N counting up with time).
+// Then it is the newest numbered copy from which the installer's
+// transformation gives `current`.
+std::string HostOriginal(const RewrittenFile& file, const std::string& ins_folder,
+                         const std::string& current, const std::string& backup,
+                         const std::string& backup_text) {
+  if (file.installed_text(backup_text, ins_folder) != backup_text) return backup;
+  std::vector<std::string> numbered;
+  struct stat st;
+  for (int n = 1; lstat((backup + "." + std::to_string(n)).c_str(), &st) == 0; ++n) {
+    numbered.push_back(backup + "." + std::to_string(n));
+  }
+  for (auto copy = numbered.rbegin(); copy != numbered.rend(); ++copy) {
+    std::string text;
+    if (ReadRegularFile(*copy, &text) && text != backup_text &&
+        file.installed_text(text, ins_folder) == current) {
+      return *copy;
+    }
+  }
+  return backup;
+}
+
 }  // namespace
 
 std::vector<RewrittenFile> MailPartFiles() {
@@ -93,7 +118,8 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
       current_text != file.installed_text(backup_text, ins_folder)) {
     return RestoreOutcome::kChanged;
   }
-  if (rename(backup.c_str(), file.path.c_str()) != 0) {
+  const std::string original = HostOriginal(file, ins_folder, current_text, backup, backup_text);
+  if (rename(original.c_str(), file.path.c_str()) != 0) {
     *err = file.path + ": " + strerror(errno);
     return RestoreOutcome::kFailed;
   }
