@@ -159,9 +159,10 @@ TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
   }
 }
 
-// An administrator's line added to inetd.conf after the installation stays:
-// qvremove leaves the file and its backup and says so.
-TEST(ServiceScenarioTest, QvremoveKeepsAnInetdConfChangedAfterInstallation) {
+// What an administrator changed after the installation stays: a line added
+// to inetd.conf (the file and its backup are left and reported) and
+// /usr/bin/quorvane pointed elsewhere.
+TEST(ServiceScenarioTest, QvremoveKeepsWhatTheAdministratorChanged) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
   SeedPopusersGroup(sandbox);
@@ -169,19 +170,25 @@ TEST(ServiceScenarioTest, QvremoveKeepsAnInetdConfChangedAfterInstallation) {
   const std::string original = "#pop-3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n";
   sandbox.Seed("/etc/inetd.conf", original);
   ASSERT_EQ(RunInstaller(sandbox, kDefaultMailAnswers).exit_status, 0);
-  ASSERT_EQ(sandbox.Run({"/bin/sh", "-c", "echo '# the administrator was here' >> /etc/inetd.conf"})
+  ASSERT_EQ(sandbox
+                .Run({"/bin/sh", "-c",
+                      "echo '# the administrator was here' >> /etc/inetd.conf; "
+                      "ln -sfn /usr/local/bin/quorvane /usr/bin/quorvane"})
                 .exit_status,
             0);
   const std::string edited = sandbox.ReadAfter("/etc/inetd.conf").value_or("");
 
   RunResult removal = Remove(sandbox, "y\n");
   EXPECT_EQ(removal.exit_status, 0);
-  EXPECT_NE(removal.output.find("left /etc/inetd.conf: it changed after the installation; the "
-                                "host's earlier file is /etc/inetd.conf.qvbackup\n"),
-            std::string::npos)
-      << removal.output;
+  for (const char* note :
+       {"left /usr/bin/quorvane: it does not point to /usr/local/quorvane/bin/quorvane\n",
+        "left /etc/inetd.conf: it changed after the installation; the host's earlier file is "
+        "/etc/inetd.conf.qvbackup\n"}) {
+    EXPECT_NE(removal.output.find(note), std::string::npos) << removal.output;
+  }
   EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf"), edited);
   EXPECT_EQ(sandbox.ReadAfter("/etc/inetd.conf.qvbackup"), original);
+  EXPECT_EQ(sandbox.LinkTargetAfter("/usr/bin/quorvane"), "/usr/local/bin/quorvane");
   EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
 }
 

@@ -19,13 +19,16 @@ namespace {
 struct PackageLink {
   const char* path;
   const char* name;  // the file in InsFolder/bin it points to
+  // The installer leaves a path already there as it is, without a word;
+  // so does qvremove.
+  bool taken_if_free;
 };
 
 const PackageLink kLinks[] = {
-    {"/usr/lib/libqvdns-0.1.so", "libqvdns-0.1.so"},
-    {"/usr/lib/libqvsml-0.1.so", "libqvsml-0.1.so"},
-    {"/usr/lib/libstdc++-libc6.2-2.so.3", "libstdc++-3-libc6.2-2-2.10.0.so"},
-    {"/usr/bin/quorvane", "quorvane"},
+    {"/usr/lib/libqvdns-0.1.so", "libqvdns-0.1.so", false},
+    {"/usr/lib/libqvsml-0.1.so", "libqvsml-0.1.so", false},
+    {"/usr/lib/libstdc++-libc6.2-2.so.3", "libstdc++-3-libc6.2-2-2.10.0.so", true},
+    {"/usr/bin/quorvane", "quorvane", false},
 };
 
 struct PackageFolder {
@@ -97,6 +100,7 @@ bool RemovePackageLinks(const std::string& ins_folder, std::vector<std::string>*
     ssize_t length = S_ISLNK(st.st_mode) ? readlink(link.path, target, sizeof target) : -1;
     const std::string ours = ins_folder + "/bin/" + link.name;
     if (length < 0 || std::string(target, static_cast<size_t>(length)) != ours) {
+      if (link.taken_if_free) continue;
       notes->push_back(std::string("left ") + link.path + ": it does not point to " + ours);
       continue;
     }
