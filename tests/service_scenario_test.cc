@@ -3,6 +3,7 @@
 // sees them, and qvremove taking everything off again.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <string>
@@ -157,6 +158,36 @@ TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
     EXPECT_EQ(again.exit_status, 0);
     EXPECT_EQ(RunInstaller(sandbox, answers).exit_status, 0);
   }
+}
+
+// An interrupt during qvremove waits until the files put back have their
+// daemons restarted; running qvremove again finishes the job.
+TEST(ServiceScenarioTest, InterruptedQvremoveFinishesWhenRunAgain) {
+  Sandbox sandbox;
+  SeedMailHost(sandbox);
+  SeedPopusersGroup(sandbox);
+  sandbox.Seed("/etc/rc.d/init.d/xinetd", "#!/bin/sh\nsleep 1\necho \"xinetd $*: done\"\n", 0755);
+  ASSERT_EQ(RunInstaller(sandbox, kDefaultMailAnswers).exit_status, 0);
+  RunOptions options;
+  options.stdin_text = "y\n";
+  options.signal_after = "Put back /etc/sendmail.cf\n";
+  options.signal = SIGINT;
+  RunResult interrupted = sandbox.Run({InFolder("/bin/qvremove")}, options);
+  EXPECT_EQ(interrupted.term_signal, SIGINT);
+  EXPECT_TRUE(SameTranscript(
+      "Remove Quorvane server from this host? (Y/N): " + Line("Put back /etc/sendmail.cf") +
+          Line("Put back /etc/xinetd.d/ipop3") + Line("sendmail restart: done") +
+          Line("xinetd restart: done"),
+      interrupted.output));
+
+  RunResult again = Remove(sandbox, "y\n");
+  EXPECT_EQ(again.exit_status, 0);
+  EXPECT_TRUE(SameTranscript(
+      "Remove Quorvane server from this host? (Y/N): " + Line("Quorvane server removed."),
+      again.output));
+  EXPECT_FALSE(AccountLine(sandbox, "/etc/passwd", "quorvane"));
+  EXPECT_FALSE(sandbox.StatAfter(kDefaultInstallationFolder));
+  EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
 }
 
 // What an administrator changed after the installation stays: a line added

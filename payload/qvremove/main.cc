@@ -8,6 +8,7 @@
 
 #include <errno.h>
 #include <pwd.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
@@ -64,6 +65,16 @@ void StopService(Removal& removal) {
   }
 }
 
+void RestartDaemons(const Removal& removal) {
+  for (const std::string& script : removal.init_scripts) {
+    std::string output;
+    if (!RunCommand({"/etc/rc.d/init.d/" + script, "restart"}, &output)) {
+      printf("Can't restart %s\n", script.c_str());
+    }
+    printf("%s", output.c_str());
+  }
+}
+
 void RestoreSystemFiles(Removal& removal) {
   for (const RewrittenFile& file : MailPartFiles()) {
     std::string err;
@@ -92,6 +103,18 @@ void RestoreSystemFiles(Removal& removal) {
       lstat((std::string(kLinuxConf) + ".qvbackup").c_str(), &backup) != 0) {
     unlink(kLinuxConf);
   }
+}
+
+// A daemon whose file is put back is restarted before an interrupt can end
+// the run: a later run would find nothing to put back, and not restart it.
+void PutBackSystemFiles(Removal& removal) {
+  sigset_t stop_signals, old_mask;
+  sigemptyset(&stop_signals);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stop_signals, sig);
+  sigprocmask(SIG_BLOCK, &stop_signals, &old_mask);
+  RestoreSystemFiles(removal);
+  RestartDaemons(removal);
+  sigprocmask(SIG_SETMASK, &old_mask, nullptr);
 }
 
 // The installer made the user with the root folder as its home; a user of
@@ -128,16 +151,6 @@ void RemoveMailFolders(Removal& removal) {
   }
 }
 
-void RestartDaemons(const Removal& removal) {
-  for (const std::string& script : removal.init_scripts) {
-    std::string output;
-    if (!RunCommand({"/etc/rc.d/init.d/" + script, "restart"}, &output)) {
-      printf("Can't restart %s\n", script.c_str());
-    }
-    printf("%s", output.c_str());
-  }
-}
-
 int Usage() {
   fprintf(stderr, "usage: qvremove [--purge]\n");
   return 2;
@@ -146,6 +159,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IOLBF, 0);  // each step shows as it is done
   Removal removal;
   if (argc > 2 || (argc == 2 && strcmp(argv[1], "--purge") != 0)) return Usage();
   removal.purge = argc == 2;
@@ -170,7 +184,7 @@ int main(int argc, char** argv) {
   StopService(removal);
   removal.ok = RemovePackageLinks(removal.conf.InsFolder, &removal.notes) && removal.ok;
   if (removal.mail) {
-    RestoreSystemFiles(removal);
+    PutBackSystemFiles(removal);
     DeleteServiceUser(removal);
   }
   removal.ok = RemoveInstallationFolder(removal.conf.InsFolder, &removal.notes) && removal.ok;
@@ -180,7 +194,6 @@ int main(int argc, char** argv) {
     RemoveMailFolders(removal);
   }
   for (const std::string& note : removal.notes) printf("%s\n", note.c_str());
-  RestartDaemons(removal);
   if (!removal.ok) {
     printf("Quorvane server not completely removed; run qvremove again once the cause is fixed.\n");
     return 1;
