@@ -50,10 +50,8 @@ void TellSendmail(const ServiceConf& conf) {
   }
 }
 
-std::vector<std::string> ListedDomains(const ServiceConf& conf, std::string* err) {
-  std::vector<std::string> domains;
-  if (!ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, err)) domains.clear();
-  return domains;
+bool ListedDomains(const ServiceConf& conf, std::vector<std::string>* domains, std::string* err) {
+  return ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), domains, err);
 }
 
 // Rewrites the domain list with `name` added or removed.
@@ -108,7 +106,9 @@ int ListUsers(const std::vector<std::string>& domains) {
 int EditUser(const ServiceConf& conf, const std::string& action, const std::string& address) {
   std::string user, domain, err;
   if (!SplitAddress(address, &user, &domain)) return Fail("not a mail address: " + address);
-  if (!IsVirtualDomain(ListedDomains(conf, &err), domain)) {
+  std::vector<std::string> domains;
+  if (!ListedDomains(conf, &domains, &err)) return Fail(err);
+  if (!IsVirtualDomain(domains, domain)) {
     return Fail("domain " + domain + " is not listed; add it with 'quorvane domain add " + domain +
                 "'");
   }
@@ -140,7 +140,7 @@ int DomainCommand(const ServiceConf& conf, const std::vector<std::string>& args)
   if (args.size() == 1 && args[0] == "list") {
     std::string err;
     std::vector<std::string> domains;
-    if (!ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, &err)) return Fail(err);
+    if (!ListedDomains(conf, &domains, &err)) return Fail(err);
     for (const std::string& domain : domains) printf("%s\n", domain.c_str());
     return kDone;
   }
@@ -155,7 +155,7 @@ int UserCommand(const ServiceConf& conf, const std::vector<std::string>& args) {
   if (args.size() == 1 && args[0] == "list") {
     std::string err;
     std::vector<std::string> domains;
-    if (!ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, &err)) return Fail(err);
+    if (!ListedDomains(conf, &domains, &err)) return Fail(err);
     return ListUsers(domains);
   }
   if (args.size() == 2 && args[0] == "list") {
