@@ -65,6 +65,10 @@ RunResult Remove(Sandbox& sandbox, const std::string& answers) {
   return sandbox.Run({program}, options);
 }
 
+// "Y" to the start question starts the server: it answers a listed client,
+// closes one not listed, drops an idle one; SIGHUP reads the access list
+// again; stop ends it; a configuration line it does not know keeps it from
+// starting.
 TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
   Sandbox sandbox;
   SeedStandardHost(sandbox);
@@ -76,7 +80,9 @@ TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
                                   InFolder("/log/quorvane.pid") +
                                   "); sleep 0.5; /usr/bin/python3 /tmp/client.py | sed -n 2p; "
                                   "quorvane stop; quorvane status; echo status $?; "
-                                  "/usr/bin/python3 /tmp/client.py | head -1");
+                                  "/usr/bin/python3 /tmp/client.py | head -1; "
+                                  "sed -i 's/^Port /Prot /' /etc/Quorvane.conf; "
+                                  "quorvane start 2>&1; echo status $?");
 
   EXPECT_TRUE(SameTranscript(
       Line("allowed: +OK Quorvane server ready|+OK running port 33333 clients 1 uptime N|"
@@ -87,7 +93,8 @@ TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
           Line("not listed: +OK Quorvane server ready|+OK running port 33333 clients 1 uptime "
                "N|-ERR idle for 2 seconds, closing| (2 s)") +
           Line("Quorvane server stopped") + Line("Quorvane server is not running") +
-          Line("status 3") + Line("allowed: no server"),
+          Line("status 3") + Line("allowed: no server") +
+          Line("quorvane: /etc/Quorvane.conf: line 3: unknown line") + Line("status 6"),
       run.output));
   std::string log = sandbox.ReadAfter(InFolder("/log/quorvane.log")).value_or("");
   for (const char* event : {"started on port 33333", "refused 127.0.0.2: not in the access list",
