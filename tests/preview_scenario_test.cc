@@ -155,6 +155,7 @@ TEST(PreviewScenarioTest, InterruptedAtAQuestionLeavesNothingBehind) {
   std::map<std::string, std::string> before = MachineState();
   PreviewRun run = RunPreview("", SIGTERM, "Do you want to install sendmail controller?");
   EXPECT_NE(run.output.find("qvpreview: interrupted"), std::string::npos) << run.output;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 128 + SIGTERM);
   EXPECT_NE(run.output.find("Nothing was changed on this host.\n"), std::string::npos);
   EXPECT_EQ(Differences(before, MachineState()), "");
 }
