@@ -125,9 +125,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string release_dir = ReleaseDir();
-  if (access((release_dir + "/qvinstall").c_str(), X_OK) != 0) {
-    fprintf(stderr, "qvpreview: no qvinstall beside this program in %s\n", release_dir.c_str());
-    return 1;
+  for (const char* program : {"qvinstall", "decode"}) {
+    if (access((release_dir + "/" + program).c_str(), X_OK) != 0) {
+      fprintf(stderr, "qvpreview: no %s beside this program in %s\n", program, release_dir.c_str());
+      return 1;
+    }
   }
   CatchInterrupts();
 
