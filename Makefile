@@ -47,8 +47,8 @@ fuzz: fuzz-targets
 demo: all
 	$(BUILD)/tests/sandbox_demo $(if $(MAIL),--mail) $(BUILD)/dist
 
-bench: all
-	bench/decode_bench.sh $(BUILD)/dist/decode
+bench: deps all fuzz-targets
+	bench/run.sh $(BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) --readme
 
 format:
 	git ls-files '*.cc' '*.h' | xargs clang-format -i

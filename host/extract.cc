@@ -85,6 +85,7 @@ unsigned char Decode() {
   RunDiscarded("./decode -u qv.ecd -o qv.tar.gz");
   StopPayloadFeed(feed);
   unlink("qv.ecd");
+  unlink("decode");                   // its work is done
   RunDiscarded("gzip -d qv.tar.gz");  // gzip removes qv.tar.gz itself
   RunDiscarded("tar -xf qv.tar");
   unlink("qv.tar");
