@@ -1,7 +1,8 @@
 # Thin wrapper around CMake + Ninja.
 #   make        build the installer and the decode tool into build/dist/
 #   make test   build (plain and sanitized) and run every test
-#   make demo   run a whole installation in a throwaway sandbox (MAIL=1 adds the mail part)
+#   make demo   preview a whole installation on a throwaway view of this host (MAIL=1 adds the mail part)
+#   make dist   the release archive build/qvinstall-<version>.tar.gz
 #   make fuzz   run the fuzz targets for SECONDS in all (default 600)
 #   make bench  measure extraction, decoding and packing against their floors
 
@@ -13,7 +14,7 @@ JOBS       ?= 2
 FUZZ_SECONDS ?= 4
 SECONDS    ?= 600
 
-.PHONY: all test deps demo bench fuzz fuzz-targets format clean
+.PHONY: all test deps demo dist bench fuzz fuzz-targets format clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -45,7 +46,10 @@ fuzz: fuzz-targets
 	  fuzz/run.sh $(FUZZ_BUILD) $$(( $(SECONDS) / targets > 0 ? $(SECONDS) / targets : 1 ))
 
 demo: all
-	$(BUILD)/tests/sandbox_demo $(if $(MAIL),--mail) $(BUILD)/dist
+	demo/demo.sh $(BUILD)/dist $(if $(MAIL),--mail)
+
+dist: all
+	cmake --build $(BUILD) --target dist
 
 bench: deps all fuzz-targets
 	bench/run.sh $(BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) --readme

@@ -3,9 +3,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <iostream>
+
+#include "host/files.h"
 
 namespace {
 
@@ -13,13 +16,37 @@ constexpr char kPressEnter[] = "Press Enter for Default: ";
 constexpr char kIllegalValue[] = "Illeagle value.";
 constexpr char kTooLongText[] = "Illeagle value (at most 79 characters are allowed).";
 constexpr char kQuoteText[] = "Illeagle value (double quotes are not allowed).";
+constexpr char kControlText[] = "Illeagle value (control characters are not allowed).";
+constexpr char kFullPathText[] = "Illeagle value (only full paths are allowed).";
+constexpr char kRegularFileText[] = "Illeagle value (only regular files are allowed).";
 
 bool IsPosixSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsYes(const std::string& answer) { return strcasecmp(answer.c_str(), "Y") == 0; }
-bool IsNo(const std::string& answer) { return strcasecmp(answer.c_str(), "N") == 0; }
+// The whole answer, NUL bytes included, is the one letter in either case.
+bool IsLetter(const std::string& answer, char upper) {
+  return answer.size() == 1 && (answer[0] == upper || answer[0] == upper - 'A' + 'a');
+}
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+// Prints a refusal on a line of its own, without a line end: the question
+// that follows starts with one.
+void PrintRefusal(Console& console, const char* refusal) {
+  console.LineEnd();
+  console.Print(refusal);
+}
+
+// Why a confirmed path cannot be kept, or nullptr: it must be a full path
+// and, when something is there, a regular file (a FIFO or device would be
+// opened, and block, by the stages and the service).
+const char* ConfirmedPathRefusal(const char* path) {
+  if (path[0] != '/') return kFullPathText;
+  struct stat st;
+  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) return kRegularFileText;
+  return nullptr;
+}
 
 // Prints the two lines of a default prompt and reads the answer.
 ReadStatus PromptWithDefault(Console& console, std::string_view question, std::string_view value,
@@ -38,7 +65,15 @@ ReadStatus PromptWithDefault(Console& console, std::string_view question, std::s
 const char* TextRefusal(std::string_view answer) {
   if (answer.size() >= kTextFieldSize) return kTooLongText;
   if (answer.find('"') != std::string_view::npos) return kQuoteText;
+  for (char c : answer) {
+    if (IsControl(c)) return kControlText;
+  }
   return nullptr;
+}
+
+const char* FullPathRefusal(std::string_view answer) {
+  if (answer.empty() || answer[0] == '/') return nullptr;
+  return kFullPathText;
 }
 
 namespace {
@@ -78,6 +113,9 @@ void Console::PrintErrorText(int error_number) { PrintLine(strerror(error_number
 ReadStatus Console::ReadAnswer(std::string* answer) {
   out_.flush();
   answer->clear();
+  // Nobody reads the questions any more (the terminal or the output pipe
+  // went away): the answers have ended too.
+  if (out_.bad()) return ReadStatus::kEndOfInput;
   bool too_long = false;
   bool got_any = false;
   for (;;) {
@@ -148,10 +186,8 @@ bool AskText(Console& console, std::string_view question, TextField& field, Text
       ReportEndOfInput(console);
       return false;
     }
-    const char* refusal = AnswerRefusal(status, answer, rule);
-    if (refusal) {
-      console.LineEnd();
-      console.Print(refusal);
+    if (const char* refusal = AnswerRefusal(status, answer, rule)) {
+      PrintRefusal(console, refusal);
       continue;
     }
     if (!answer.empty()) StoreText(field, answer);
@@ -189,17 +225,15 @@ YesNo AskYesNo(Console& console, std::string_view question) {
     case ReadStatus::kAnswer:
       break;
   }
-  if (IsYes(answer)) return YesNo::kYes;
-  if (IsNo(answer)) return YesNo::kNo;
+  if (IsLetter(answer, 'Y')) return YesNo::kYes;
+  if (IsLetter(answer, 'N')) return YesNo::kNo;
   return YesNo::kOther;
 }
 
 bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_question,
                  std::string_view path_question) {
   for (;;) {
-    int fd = open(field, O_RDONLY);
-    if (fd >= 0) {
-      close(fd);
+    if (field[0] == '/' && ProbeForReading(field) == ReadProbe::kRegularFile) {
       console.Print("\tOK");
       console.LineEnd();
       return true;
@@ -207,10 +241,14 @@ bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_qu
     console.Print(field);
     console.LineEnd();
     YesNo confirmed = AskYesNo(console, confirm_question);
-    if (confirmed == YesNo::kYes) return true;
     if (confirmed == YesNo::kEndOfInput) {
       ReportEndOfInput(console);
       return false;
+    }
+    if (confirmed == YesNo::kYes) {
+      const char* refusal = ConfirmedPathRefusal(field);
+      if (!refusal) return true;
+      PrintRefusal(console, refusal);
     }
     // Ask for the path until an answer fits the field; an empty answer empties it.
     for (;;) {
@@ -223,12 +261,13 @@ bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_qu
         return false;
       }
       const char* refusal = AnswerRefusal(status, answer, nullptr);
-      if (!refusal) {
-        StoreText(field, answer);
-        break;
+      if (!refusal) refusal = FullPathRefusal(answer);
+      if (refusal) {
+        PrintRefusal(console, refusal);
+        continue;
       }
-      console.LineEnd();
-      console.Print(refusal);
+      StoreText(field, answer);
+      break;
     }
   }
 }

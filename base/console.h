@@ -36,7 +36,8 @@ class Console {
 
   // Flushes output, then reads one line; the newline is consumed, nothing
   // is trimmed. A line longer than kMaxAnswerLength is consumed whole and
-  // reported as kTooLong with `answer` empty.
+  // reported as kTooLong with `answer` empty. Output that can no longer be
+  // written counts as the end of input.
   ReadStatus ReadAnswer(std::string* answer);
 
   std::ostream& out() { return out_; }
@@ -58,9 +59,14 @@ bool ParseNumericAnswer(std::string_view answer, uint32_t* value);
 bool StoreText(TextField& field, std::string_view text);
 
 // Why a text answer cannot go into a field, or nullptr when it can: too
-// long for the field, or holding a double quote (fields are written between
-// double quotes into the configuration file).
+// long for the field, holding a double quote (fields are written between
+// double quotes into the configuration file) or a control character (a NUL
+// or a line end included: no file the answer reaches could hold it).
 const char* TextRefusal(std::string_view answer);
+
+// The refusal for a path answer that is not empty and not a full path, or
+// nullptr.
+const char* FullPathRefusal(std::string_view answer);
 
 // Extra rule of one question; returns the refusal message or nullptr.
 using TextRule = const char* (*)(std::string_view answer);
@@ -78,12 +84,14 @@ bool AskNumber(Console& console, std::string_view question, uint32_t* field);
 enum class YesNo { kYes, kNo, kOther, kEndOfInput };
 
 // Prints the question without a line end, reads one answer and compares
-// it whole with Y and N, ignoring case. Prints nothing after the answer.
+// it whole (a NUL byte included) with Y and N, ignoring case. Prints
+// nothing after the answer.
 YesNo AskYesNo(Console& console, std::string_view question);
 
-// Path confirmation: the caller has printed its checking text. Accepts the
-// path when it opens for reading (prints "\tOK") or when the administrator
-// answers Y; otherwise asks for a new path. False when standard input ended
-// (already reported).
+// Path confirmation: the caller has printed its checking text. Accepts a
+// full path when it opens for reading as a regular file, without blocking
+// (prints "\tOK"), or when the administrator answers Y and nothing but a
+// regular file (or nothing) is there; otherwise asks for a new full path.
+// False when standard input ended (already reported).
 bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_question,
                  std::string_view path_question);

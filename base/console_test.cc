@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -85,7 +86,8 @@ TEST(ConsoleTest, OverlongNumericLineIsRefusedWhole) {
 TEST(ConsoleTest, TextAnswersKeptAsTypedOrRefusedWhenTheyDoNotFit) {
   std::string longest(79, 'a');
   Dialogue d(std::string(80, 'b') + "\n" + "/opt/\"q\"\n" + std::string(2000, 'c') + "\n" +
-             " /opt/q v \n" + longest + "\n");
+             "/opt/q\x1bv\n" + std::string("/opt/q\0v\n", 9) + "/opt/q\rv\n" + " /opt/q v \n" +
+             longest + "\n");
   TextField field = "/usr/local/quorvane";
   const std::string prompt = "\nFolder (Default: /usr/local/quorvane)\nPress Enter for Default: ";
   ASSERT_TRUE(AskText(d.console, "Folder (Default: ", field));
@@ -95,6 +97,9 @@ TEST(ConsoleTest, TextAnswersKeptAsTypedOrRefusedWhenTheyDoNotFit) {
   EXPECT_EQ(d.out.str(), prompt + "\nIlleagle value (at most 79 characters are allowed)." + prompt +
                              "\nIlleagle value (double quotes are not allowed)." + prompt +
                              "\nIlleagle value (at most 79 characters are allowed)." + prompt +
+                             "\nIlleagle value (control characters are not allowed)." + prompt +
+                             "\nIlleagle value (control characters are not allowed)." + prompt +
+                             "\nIlleagle value (control characters are not allowed)." + prompt +
                              "\nFolder (Default:  /opt/q v )\nPress Enter for Default: ");
 }
 
@@ -147,12 +152,20 @@ TEST(ConsoleTest, LastLineWithoutNewlineIsStillAnAnswer) {
 
 TEST(ConsoleTest, YesNoComparesTheWholeAnswerIgnoringCase) {
   struct Case {
-    const char* answer;
+    std::string answer;
     YesNo expected;
   };
-  const Case kCases[] = {{"y\n", YesNo::kYes},    {"Y\n", YesNo::kYes},     {"n\n", YesNo::kNo},
-                         {"N\n", YesNo::kNo},     {"yes\n", YesNo::kOther}, {" Y\n", YesNo::kOther},
-                         {"Y \n", YesNo::kOther}, {"Y\r\n", YesNo::kOther}, {"\n", YesNo::kOther}};
+  const Case kCases[] = {{"y\n", YesNo::kYes},
+                         {"Y\n", YesNo::kYes},
+                         {"n\n", YesNo::kNo},
+                         {"N\n", YesNo::kNo},
+                         {"yes\n", YesNo::kOther},
+                         {" Y\n", YesNo::kOther},
+                         {"Y \n", YesNo::kOther},
+                         {"Y\r\n", YesNo::kOther},
+                         {"\n", YesNo::kOther},
+                         {std::string("n\0more\n", 7), YesNo::kOther},
+                         {std::string("Y\0\n", 3), YesNo::kOther}};
   for (const Case& c : kCases) {
     Dialogue d(c.answer);
     EXPECT_EQ(AskYesNo(d.console, "Q? (Y/N): "), c.expected) << c.answer;
@@ -203,13 +216,16 @@ TEST_F(ConfirmPathTest, MissingFileConfirmedWithYIsKept) {
   EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): ");
 }
 
-TEST_F(ConfirmPathTest, EmptyPathAnswerEmptiesTheField) {
-  Dialogue d("x\n\nY\n");
+// An empty answer empties the field, but only a full path is ever kept.
+TEST_F(ConfirmPathTest, EmptyPathAnswerEmptiesTheFieldButIsNeverKept) {
+  Dialogue d("x\n\nY\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
   ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
-  EXPECT_STREQ(path, "");
-  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): \nPath: \nRight? ( Y/N ): ");
+  EXPECT_EQ(std::string(path), readable_);
+  EXPECT_EQ(d.out.str(), missing_ +
+                             "\nRight? ( Y/N ): \nPath: \nRight? ( Y/N ): "
+                             "\nIlleagle value (only full paths are allowed).\nPath: \tOK\n");
 }
 
 TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
@@ -220,6 +236,42 @@ TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nIlleagle value (at most 79 characters "
                              "are allowed).\nPath: \tOK\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A confirmed path is a full path to a regular file, or to nothing yet;
+// a FIFO is never opened in a way that waits for a writer.
+TEST_F(ConfirmPathTest, OnlyFullPathsToRegularFilesAreKept) {
+  const std::string fifo = folder_ + "/named.fifo";
+  const std::string sub = folder_ + "/named.d";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+  const std::string relative = "\nIlleagle value (only full paths are allowed).";
+  const std::string special = "\nIlleagle value (only regular files are allowed).";
+  struct Case {
+    std::string start;
+    std::string answers;
+    std::string transcript_after_start;
+  };
+  const Case cases[] = {
+      {fifo, "Y\n" + readable_ + "\n", "\nRight? ( Y/N ): " + special + "\nPath: \tOK\n"},
+      {sub, "y\n" + readable_ + "\n", "\nRight? ( Y/N ): " + special + "\nPath: \tOK\n"},
+      {missing_, "n\nnamed.conf\n" + readable_ + "\n",
+       "\nRight? ( Y/N ): \nPath: " + relative + "\nPath: \tOK\n"},
+  };
+  for (const Case& c : cases) {
+    Dialogue d(c.answers);
+    TextField path;
+    StoreText(path, c.start);
+    ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: ")) << c.start;
+    EXPECT_EQ(std::string(path), readable_);
+    EXPECT_EQ(d.out.str(), c.start + c.transcript_after_start);
+  }
+  unlink(fifo.c_str());
+  rmdir(sub.c_str());
 }
 
 }  // namespace

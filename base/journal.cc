@@ -11,35 +11,61 @@ void InstallJournal::ModeChanged(const std::string& path, mode_t old_mode) {
   if (!OldMode(path, &ignored)) mode_changes_.push_back({path, old_mode});
 }
 
-void InstallJournal::BackupMade(const std::string& file, const std::string& /*backup*/) {
+void InstallJournal::OwnerChanged(const std::string& path, uid_t old_uid, gid_t old_gid) {
+  uid_t uid;
+  gid_t gid;
+  if (!OldOwner(path, &uid, &gid)) owner_changes_.push_back({path, old_uid, old_gid});
+}
+
+void InstallJournal::BackupMade(const std::string& file, const std::string& older) {
   struct stat st;
   const bool identified = lstat(file.c_str(), &st) == 0;
-  backups_.push_back({file, identified, identified ? st.st_dev : 0, identified ? st.st_ino : 0});
+  backups_.push_back(
+      {file, identified, identified ? st.st_dev : 0, identified ? st.st_ino : 0, older});
+}
+
+void InstallJournal::Replaced(const std::string& path, const std::string& kept_as) {
+  if (!kept_as.empty()) set_aside_.push_back({path, kept_as});
+}
+
+std::vector<InstallJournal::SetAside> InstallJournal::TakeSetAside() {
+  std::vector<SetAside> taken;
+  taken.swap(set_aside_);
+  return taken;
 }
 
 bool InstallJournal::WasCreated(const std::string& path) const {
   return std::find(created_.begin(), created_.end(), path) != created_.end();
 }
 
-bool InstallJournal::MadeBackupOf(const std::string& file) const {
-  return std::any_of(backups_.begin(), backups_.end(),
-                     [&](const Backup& backup) { return backup.file == file; });
+const InstallJournal::Backup* InstallJournal::BackupOf(const std::string& file) const {
+  for (const Backup& backup : backups_) {
+    if (backup.file == file) return &backup;
+  }
+  return nullptr;
 }
 
-bool InstallJournal::StillTheFileBackedUp(const std::string& file) const {
+bool InstallJournal::StillTheFileBackedUp(const Backup& backup) {
   struct stat st;
-  if (lstat(file.c_str(), &st) != 0) return false;
-  for (const Backup& backup : backups_) {
-    if (backup.file != file) continue;
-    return backup.identified && backup.device == st.st_dev && backup.inode == st.st_ino;
-  }
-  return false;
+  return backup.identified && lstat(backup.file.c_str(), &st) == 0 && backup.device == st.st_dev &&
+         backup.inode == st.st_ino;
 }
 
 bool InstallJournal::OldMode(const std::string& path, mode_t* mode) const {
   for (const ModeChange& change : mode_changes_) {
     if (change.path == path) {
       *mode = change.old_mode;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool InstallJournal::OldOwner(const std::string& path, uid_t* uid, gid_t* gid) const {
+  for (const OwnerChange& change : owner_changes_) {
+    if (change.path == path) {
+      *uid = change.old_uid;
+      *gid = change.old_gid;
       return true;
     }
   }

@@ -42,14 +42,15 @@ TEST(JournalTest, TellsWhetherTheBackedUpFileWasReplaced) {
   std::ofstream(other) << "new\n";
 
   InstallJournal journal;
-  journal.BackupMade(file, file + ".qvbackup");
-  EXPECT_TRUE(journal.MadeBackupOf(file));
-  EXPECT_TRUE(journal.StillTheFileBackedUp(file));  // only copied so far
+  journal.BackupMade(file, "");
+  const InstallJournal::Backup* backup = journal.BackupOf(file);
+  ASSERT_NE(backup, nullptr);
+  EXPECT_TRUE(InstallJournal::StillTheFileBackedUp(*backup));  // only copied so far
   std::ofstream(file, std::ios::app) << "edited in place\n";
-  EXPECT_TRUE(journal.StillTheFileBackedUp(file));  // same file, whatever it holds
+  EXPECT_TRUE(InstallJournal::StillTheFileBackedUp(*backup));  // same file, whatever it holds
   ASSERT_EQ(rename(other.c_str(), file.c_str()), 0);
-  EXPECT_FALSE(journal.StillTheFileBackedUp(file));  // a new file took its place
-  EXPECT_FALSE(journal.StillTheFileBackedUp(std::string(folder) + "/never-backed-up"));
+  EXPECT_FALSE(InstallJournal::StillTheFileBackedUp(*backup));  // a new file took its place
+  EXPECT_EQ(journal.BackupOf(std::string(folder) + "/never-backed-up"), nullptr);
 
   unlink(file.c_str());
   rmdir(folder);

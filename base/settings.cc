@@ -1,5 +1,7 @@
 #include "base/settings.h"
 
+#include <unistd.h>
+
 CGeneral::CGeneral(Console& console)
     : InsFolder("/usr/local/quorvane"),
       RFolder("/var/quorvane"),
@@ -16,3 +18,7 @@ CGeneral::CGeneral(Console& console)
       ttl(86400),
       ns1("@"),
       console_(console) {}
+
+CGeneral::~CGeneral() {
+  for (const InstallJournal::SetAside& kept : journal_.TakeSetAside()) unlink(kept.kept_as.c_str());
+}

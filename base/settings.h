@@ -13,7 +13,8 @@ class CGeneral {
  public:
   // Sets the defaults; the console is where every question is asked.
   explicit CGeneral(Console& console = Console::Standard());
-  ~CGeneral() = default;
+  // Drops what the run replaced and kept for a rollback that did not come.
+  ~CGeneral();
   CGeneral(const CGeneral&) = delete;
   CGeneral& operator=(const CGeneral&) = delete;
 

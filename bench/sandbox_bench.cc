@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/installer_run.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 int main(int argc, char** argv) {
   if (argc < 4 || (strcmp(argv[1], "extract") != 0 && strcmp(argv[1], "install") != 0) ||

@@ -1,10 +1,9 @@
 #include "config/conf_file.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "base/settings.h"
+#include "host/replace_file.h"
 
 namespace {
 
@@ -20,17 +19,6 @@ void AddNumber(std::string* conf, const char* key, uint32_t value) {
   *conf += ' ';
   *conf += std::to_string(value);
   *conf += '\n';
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -54,16 +42,15 @@ std::string RenderConf(const CGeneral& settings) {
 }
 
 unsigned char CGeneral::CreateConf() {
-  int fd = open(kConfFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
-  if (fd < 0) return 1;
-  journal_.Created(kConfFile);
-  // A full disk must not pass for an installed service: check every step.
-  bool written = WriteAll(fd, RenderConf(*this)) && fsync(fd) == 0;
-  int write_errno = errno;
-  bool closed = close(fd) == 0;
-  if (!written) {
-    errno = write_errno;
+  // Written in full under a fresh name and renamed into place, never
+  // through a link: a full disk must not pass for an installed service.
+  std::string err;
+  if (!WriteNewFile(kConfFile, RenderConf(*this), NewFileMode(), &err)) {
+    const int error = errno;
+    console_.PrintLine(err);
+    errno = error;
     return 1;
   }
-  return closed ? 0 : 1;
+  journal_.Created(kConfFile);
+  return 0;
 }

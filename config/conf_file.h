@@ -2,10 +2,9 @@
 
 #include <string>
 
-class CGeneral;
+#include "base/paths.h"
 
-// The service's configuration file; while it exists the service counts as installed.
-constexpr char kConfFile[] = "/etc/Quorvane.conf";
+class CGeneral;
 
 // The 14 lines of the configuration file for these settings.
 std::string RenderConf(const CGeneral& settings);

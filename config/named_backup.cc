@@ -3,8 +3,17 @@
 #include <string>
 
 #include "host/backup_copy.h"
+#include "host/command.h"
+
+namespace {
+constexpr size_t kCommandSize = 1024;
+}  // namespace
 
 void BackUpNamedConf(Console& console, InstallJournal& journal, const char* file) {
-  auto print_command = [&console](const std::string& line) { console.PrintLine(line); };
-  if (CopyToBackup(file, print_command)) journal.BackupMade(file, std::string(file) + ".qvbackup");
+  // The line an administrator knows, though the copy is made without cp.
+  CommandLine line(kCommandSize);
+  line.Add("cp ").AddArgument(file).Add(" ").AddArgument(BackupPathOf(file));
+  console.PrintLine(line.text());
+  std::string older, err;
+  if (MakeBackupCopy(file, &older, &err)) journal.BackupMade(file, older);
 }

@@ -6,7 +6,8 @@
 #include "base/console.h"
 #include "base/journal.h"
 
-// Copies `file` to `file`.qvbackup with cp, printing the command line, and
-// records the backup in `journal` only when this copy made it. A failed copy
-// is not reported: the installation goes on without a backup.
+// Prints the line "cp <file> <file>.qvbackup", makes the backup copy (an
+// older one is kept under a numbered name) and records it in `journal` only
+// when this copy made it. A failed copy is not reported: the installation
+// goes on without a backup.
 void BackUpNamedConf(Console& console, InstallJournal& journal, const char* file);

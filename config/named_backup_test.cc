@@ -30,10 +30,10 @@ TEST_F(NamedBackupTest, CopiesAndRecordsThePlainPath) {
   BackUpNamedConf(d.console, journal_, conf.c_str());
   EXPECT_EQ(d.out.str(), "cp " + conf + " " + conf + ".qvbackup\n");
   EXPECT_EQ(Content(conf + ".qvbackup"), Content(conf));
-  EXPECT_TRUE(journal_.MadeBackupOf(conf));
+  EXPECT_NE(journal_.BackupOf(conf), nullptr);
 }
 
-TEST_F(NamedBackupTest, PathsWithShellCharactersReachCpAsOneArgument) {
+TEST_F(NamedBackupTest, PathsWithShellCharactersArePrintedQuotedAndCopied) {
   struct Case {
     const char* name;
     const char* quoted_inside;  // the name as it stands between the quotes
@@ -49,7 +49,7 @@ TEST_F(NamedBackupTest, PathsWithShellCharactersReachCpAsOneArgument) {
     const std::string quoted = folder_ + "/" + c.quoted_inside;
     EXPECT_EQ(d.out.str(), "cp '" + quoted + "' '" + quoted + ".qvbackup'\n") << c.name;
     EXPECT_EQ(Content(conf + ".qvbackup"), c.name);
-    EXPECT_TRUE(journal_.MadeBackupOf(conf)) << c.name;
+    EXPECT_NE(journal_.BackupOf(conf), nullptr) << c.name;
   }
   // The copy ran in the test's folder: nothing named pwned appeared there or here.
   EXPECT_FALSE(Exists(Path("pwned")));
@@ -62,7 +62,7 @@ TEST_F(NamedBackupTest, FailedCopyIsNotRecorded) {
   BackUpNamedConf(d.console, journal_, conf.c_str());
   EXPECT_EQ(d.out.str(), "cp " + conf + " " + conf + ".qvbackup\n");
   EXPECT_FALSE(Exists(conf + ".qvbackup"));
-  EXPECT_FALSE(journal_.MadeBackupOf(conf));
+  EXPECT_EQ(journal_.BackupOf(conf), nullptr);
 }
 
 TEST_F(NamedBackupTest, LeftoverBackupIsNotThisRunsWhenTheCopyFails) {
@@ -71,26 +71,54 @@ TEST_F(NamedBackupTest, LeftoverBackupIsNotThisRunsWhenTheCopyFails) {
   Dialogue d("");
   BackUpNamedConf(d.console, journal_, conf.c_str());
   EXPECT_EQ(Content(conf + ".qvbackup"), "from an earlier run\n");
-  EXPECT_FALSE(journal_.MadeBackupOf(conf));
+  EXPECT_EQ(journal_.BackupOf(conf), nullptr);
 }
 
-TEST_F(NamedBackupTest, LeftoverBackupIsOverwrittenByASuccessfulCopy) {
+TEST_F(NamedBackupTest, LeftoverBackupIsKeptUnderTheNextNumber) {
   const std::string conf = Path("named.conf");
   std::ofstream(conf) << "zone \"a\" {};\n";
   std::ofstream(conf + ".qvbackup") << "from an earlier run\n";
+  std::ofstream(conf + ".qvbackup.1") << "from the first run\n";
   Dialogue d("");
   BackUpNamedConf(d.console, journal_, conf.c_str());
   EXPECT_EQ(Content(conf + ".qvbackup"), "zone \"a\" {};\n");
-  EXPECT_TRUE(journal_.MadeBackupOf(conf));
+  EXPECT_EQ(Content(conf + ".qvbackup.2"), "from an earlier run\n");
+  EXPECT_EQ(Content(conf + ".qvbackup.1"), "from the first run\n");
+  ASSERT_NE(journal_.BackupOf(conf), nullptr);
+  EXPECT_EQ(journal_.BackupOf(conf)->older, conf + ".qvbackup.2");
 }
 
-TEST_F(NamedBackupTest, AFolderAcceptedAsThePathGivesNoBackup) {
-  // A folder opens for reading, so the path confirmation accepts it.
-  const std::string conf = Path("named.d");
-  ASSERT_EQ(mkdir(conf.c_str(), 0755), 0);
-  Dialogue d("");
-  BackUpNamedConf(d.console, journal_, conf.c_str());
-  EXPECT_FALSE(journal_.MadeBackupOf(conf));
+TEST_F(NamedBackupTest, OnlyARegularFileIsCopiedAndNeverBlocks) {
+  const std::string folder = Path("named.d");
+  const std::string fifo = Path("named.fifo");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);  // opened blocking, it would hang the copy
+  for (const std::string& conf : {folder, fifo}) {
+    Dialogue d("");
+    BackUpNamedConf(d.console, journal_, conf.c_str());
+    EXPECT_EQ(journal_.BackupOf(conf), nullptr) << conf;
+    EXPECT_FALSE(Exists(conf + ".qvbackup")) << conf;
+  }
+}
+
+// A link planted at the backup name is replaced, never written through.
+TEST_F(NamedBackupTest, LinkAtTheBackupNameIsNeverWrittenThrough) {
+  const std::string conf = Path("named.conf");
+  const std::string precious = Path("precious.txt");
+  std::ofstream(conf) << "options {};\n";
+  std::ofstream(precious) << "mine\n";
+  for (const std::string& target : {precious, Path("dangling")}) {
+    unlink((conf + ".qvbackup").c_str());
+    ASSERT_EQ(symlink(target.c_str(), (conf + ".qvbackup").c_str()), 0);
+    Dialogue d("");
+    BackUpNamedConf(d.console, journal_, conf.c_str());
+    EXPECT_EQ(Content(precious), "mine\n") << target;
+    EXPECT_FALSE(Exists(Path("dangling"))) << target;
+    struct stat st;
+    ASSERT_EQ(lstat((conf + ".qvbackup").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << target;
+    EXPECT_EQ(Content(conf + ".qvbackup"), "options {};\n") << target;
+  }
 }
 
 }  // namespace

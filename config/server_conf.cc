@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "config/server_folders.h"
 #include "host/accounts.h"
+#include "host/files.h"
 
 namespace {
 
@@ -46,8 +47,9 @@ bool EnsurePopusersGroup(Console& console) {
 }
 
 // Makes sure the service's system user exists, with `home` as its home when
-// it has to be created, and gives `home` to it.
-bool EnsureServiceUser(Console& console, const char* home) {
+// it has to be created, and gives `home` to it when it is a real folder
+// (never through a link), noting its old owner for the rollback.
+bool EnsureServiceUser(Console& console, InstallJournal& journal, const char* home) {
   if (getpwnam(kUser) == nullptr && addUser(kUser, home) != 0) {
     int error = errno;  // the messages must not hide why the account command failed
     console.PrintLine("Cant' create quorvane system user");
@@ -56,9 +58,11 @@ bool EnsureServiceUser(Console& console, const char* home) {
     return false;
   }
   if (const struct passwd* user = getpwnam(kUser)) {
-    if (chown(home, user->pw_uid, user->pw_gid) != 0) {
-      // The folder stays usable by root; the service reports what it cannot reach.
-    }
+    uid_t old_uid;
+    gid_t old_gid;
+    // A failure leaves the folder usable by root; the service reports what it cannot reach.
+    if (SetFolderOwner(home, user->pw_uid, user->pw_gid, &old_uid, &old_gid))
+      journal.OwnerChanged(home, old_uid, old_gid);
   }
   return true;
 }
@@ -68,11 +72,11 @@ bool EnsureServiceUser(Console& console, const char* home) {
 unsigned char CGeneral::ServerConf(unsigned char mail) {
   if (!AskNumber(console_, kPortQuestion, &Port)) return 1;
   if (!AskNumber(console_, kDisconnectQuestion, &AutoDisconnectTime)) return 1;
-  if (!AskInstallationFolder(console_, journal_, InsFolder)) return 1;
+  if (!AskInstallationFolder(console_, journal_, InsFolder, mail)) return 1;
   if (!mail) return 0;
 
   if (!EnsurePopusersGroup(console_)) return 1;
   if (!AskRootFolder(console_, journal_, RFolder)) return 1;
-  if (!EnsureServiceUser(console_, RFolder)) return 1;
+  if (!EnsureServiceUser(console_, journal_, RFolder)) return 1;
   return 0;
 }

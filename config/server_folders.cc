@@ -2,40 +2,63 @@
 
 #include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string_view>
+
+#include "host/files.h"
+#include "host/folder_safety.h"
 
 namespace {
 
 constexpr char kInstallationQuestion[] = "Enter installation folder for Quorvane server (Default: ";
 constexpr char kRootQuestion[] = "Enter root folder for Quorvane server (Default: ";
 constexpr char kOverwriteQuestion[] = "Do you want to overwrite it? ( Y/N ): ";
-
-// stat follows links, so a link to a folder counts as the folder.
-bool IsFolder(const char* path, struct stat* st) {
-  return stat(path, st) == 0 && S_ISDIR(st->st_mode);
-}
+constexpr char kSystemFolderText[] = "Illeagle value (system folders are not allowed).";
+constexpr char kNotRootsAloneText[] =
+    "Illeagle value (only folders that root alone can write are allowed).";
+constexpr char kLinkText[] = "Illeagle value (only real folders are allowed).";
+constexpr char kBlankText[] = "Illeagle value (spaces are not allowed).";
 
 // A relative folder would be made inside the working folder, which goes away
-// at the end of the run; the links and the configuration file would point
-// nowhere.
-const char* FullPathRefusal(std::string_view answer) {
-  if (answer.empty() || answer[0] == '/') return nullptr;
-  return "Illeagle value (only full paths are allowed).";
+// at the end of the run: FullPathRefusal. And sendmail.cf, inetd.conf and the xinetd entry split
+// their fields on blanks and tabs, so with the mail part the folder may hold neither.
+const char* MailFolderRefusal(std::string_view answer) {
+  if (answer.find_first_of(" \t") != std::string_view::npos) return kBlankText;
+  return FullPathRefusal(answer);
+}
+
+// Prints a refusal the way a refused answer is printed; the question follows.
+void Refuse(Console& console, const char* refusal) {
+  console.LineEnd();
+  console.Print(refusal);
+}
+
+// Asks with `rule` and refuses a system folder, keeping the field as it was.
+bool AskFolder(Console& console, std::string_view question, TextField& folder, TextRule rule) {
+  for (;;) {
+    TextField before;
+    StoreText(before, folder);
+    if (!AskText(console, question, folder, rule)) return false;
+    if (!IsSystemFolder(folder)) return true;
+    StoreText(folder, before);
+    Refuse(console, kSystemFolderText);
+  }
 }
 
 enum class Takeover { kTaken, kDeclined, kEndOfInput };
 
 // The folder exists: asks whether to take it over, and sets its mode if so.
-Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* folder,
-                       const struct stat& st) {
+Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* folder) {
   console.LineEnd();
   console.PrintLine("Folder already exist.");
   switch (AskYesNo(console, kOverwriteQuestion)) {
-    case YesNo::kYes:
-      journal.ModeChanged(folder, st.st_mode & 07777);
-      chmod(folder, 0755);  // a failure leaves the folder usable as it is
+    case YesNo::kYes: {
+      mode_t old_mode;
+      // A failure leaves the folder usable as it is.
+      if (SetFolderMode(folder, 0755, &old_mode)) journal.ModeChanged(folder, old_mode);
       return Takeover::kTaken;
+    }
     case YesNo::kEndOfInput:
       ReportEndOfInput(console);
       return Takeover::kEndOfInput;
@@ -48,21 +71,36 @@ Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* fo
 
 }  // namespace
 
-bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField& folder) {
+bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField& folder,
+                           bool mail) {
   for (;;) {
-    if (!AskText(console, kInstallationQuestion, folder, FullPathRefusal)) return false;
+    if (!AskFolder(console, kInstallationQuestion, folder,
+                   mail ? MailFolderRefusal : FullPathRefusal))
+      return false;
     if (mkdir(folder, 0755) == 0) {
-      journal.Created(folder);
-      return true;
+      if (OnlyRootCanChange(folder)) {
+        journal.Created(folder);
+        return true;
+      }
+      rmdir(folder);
+      Refuse(console, kNotRootsAloneText);
+      continue;
     }
     int error = errno;
     struct stat st;
-    if (error == EEXIST) {
+    if (error == EEXIST && lstat(folder, &st) == 0) {
+      if (S_ISLNK(st.st_mode)) {
+        Refuse(console, kLinkText);
+        continue;
+      }
       // Only a folder can be taken over; a file in the way is no installation folder.
-      if (!IsFolder(folder, &st)) {
+      if (!S_ISDIR(st.st_mode)) {
         error = ENOTDIR;
+      } else if (!OnlyRootCanChange(folder)) {
+        Refuse(console, kNotRootsAloneText);
+        continue;
       } else {
-        Takeover takeover = OfferTakeover(console, journal, folder, st);
+        Takeover takeover = OfferTakeover(console, journal, folder);
         if (takeover == Takeover::kTaken) return true;
         if (takeover == Takeover::kEndOfInput) return false;
       }
@@ -73,7 +111,7 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
 
 bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder) {
   for (;;) {
-    if (!AskText(console, kRootQuestion, folder, FullPathRefusal)) return false;
+    if (!AskFolder(console, kRootQuestion, folder, FullPathRefusal)) return false;
     if (mkdir(folder, 0777) == 0) {
       journal.Created(folder);
       return true;
@@ -81,7 +119,8 @@ bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder)
     int error = errno;
     struct stat st;
     if (error == EEXIST) {
-      if (IsFolder(folder, &st)) return true;
+      // stat follows links: a link to a folder serves, but is never given away.
+      if (stat(folder, &st) == 0 && S_ISDIR(st.st_mode)) return true;
       error = ENOTDIR;
     }
     console.PrintErrorText(error);

@@ -1,17 +1,20 @@
 // Copies the service's programs and libraries from the package folder (the
 // current directory) into the installation's bin folder and links them into
-// /usr/lib and /usr/bin.
+// /usr/lib and /usr/bin. A copy is a new file put in place in one step,
+// with a mode that only root can write, and judged by its effect: the whole
+// member is there. Whatever a copy or a link replaces is set aside for the
+// rollback.
 
 #include <errno.h>
-#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "base/paths.h"
 #include "base/settings.h"
-#include "deploy/copy_command.h"
-#include "host/command.h"
 #include "host/files.h"
+#include "host/replace_file.h"
 
 namespace {
 
@@ -38,9 +41,59 @@ const Step kSteps[] = {
      0},
     {"vpop3d", nullptr, LinkKind::kNone, true, 0},
     {"vdeliver", nullptr, LinkKind::kNone, true, 0},
-    {"quorvane", "/usr/bin/quorvane", LinkKind::kAsked, false, 3},
+    {"quorvane", kQuorvaneCommand, LinkKind::kAsked, false, 3},
     {"qvremove", nullptr, LinkKind::kNone, false, 0},
 };
+
+// Root runs and reads what lands in bin: nobody else may write it, whatever
+// the member's mode in the package.
+constexpr mode_t kRootOnlyBits = 0755;
+
+// The stage's result when a copy fails: a failure stage that leaves
+// /usr/bin/quorvane alone, as a refused link does.
+constexpr unsigned char kCopyFailure = 3;
+
+// Copies package member `file` to `copy` in one step and checks that the
+// whole member arrived. A link at `copy` is refused (ELOOP).
+bool CopyMember(const char* file, const std::string& copy, InstallJournal& journal,
+                std::string* err) {
+  std::string content;
+  struct stat member;
+  if (!ReadWholeFile(file, &content, err) || stat(file, &member) != 0) return false;
+  if (IsSymbolicLink(copy.c_str())) {
+    errno = ELOOP;
+    return FailWithErrno(err, "won't write through the link", copy);
+  }
+  std::string set_aside;
+  if (!ReplaceFile(copy, content, member.st_mode & kRootOnlyBits, &set_aside, err)) return false;
+  if (set_aside.empty())
+    journal.Created(copy);
+  else
+    journal.Replaced(copy, set_aside);
+  struct stat landed;
+  if (lstat(copy.c_str(), &landed) != 0 || !S_ISREG(landed.st_mode) ||
+      static_cast<size_t>(landed.st_size) != content.size()) {
+    errno = EIO;
+    return FailWithErrno(err, "incomplete copy", copy);
+  }
+  return true;
+}
+
+// Puts a new link to `target` in place of whatever is at `link`, setting
+// that aside. False (nothing changed) when it cannot.
+bool ReplaceWithLink(const std::string& target, const char* link, InstallJournal& journal) {
+  auto make_link = [&target](const std::string& name) {
+    return symlink(target.c_str(), name.c_str()) == 0;
+  };
+  std::string temporary, set_aside, err;
+  if (!CreateUnderFreshName(std::string(link) + ".qvnew.", make_link, &temporary)) return false;
+  if (!PutInPlace(temporary, link, &set_aside, &err)) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  journal.Replaced(link, set_aside);
+  return true;
+}
 
 }  // namespace
 
@@ -50,11 +103,13 @@ unsigned char CGeneral::CopyFiles(unsigned char mail) {
     if (step.mail_only && !mail) continue;
 
     const std::string copy = bin_folder + step.file;
-    const bool copy_existed = PathExists(copy.c_str());
-    std::string command;
-    if (CopyCommand(bin_folder, step.file, &command)) RunDiscarded(command);
-    // Only copies this run made go with a rollback of a taken-over folder.
-    if (!copy_existed && PathExists(copy.c_str())) journal_.Created(copy);
+    std::string err;
+    if (!CopyMember(step.file, copy, journal_, &err)) {
+      const int error = errno;
+      console_.PrintLine(err);
+      errno = error;
+      return step.failure != 0 ? step.failure : kCopyFailure;
+    }
 
     if (step.kind == LinkKind::kNone) continue;
     for (;;) {
@@ -75,9 +130,10 @@ unsigned char CGeneral::CopyFiles(unsigned char mail) {
       if (error == EEXIST) {
         console_.Print(step.link);
         console_.PrintLine(" already exist");
-        // End of input counts as a refusal, like any answer but Y.
+        // End of input counts as a refusal, like any answer but Y. A path
+        // that cannot be replaced (a folder) brings the question back.
         if (AskYesNo(console_, "Do you want to overwrite it? (Y/N): ") == YesNo::kYes) {
-          remove(step.link);
+          if (ReplaceWithLink(copy, step.link, journal_)) break;
           continue;
         }
       }

@@ -1,22 +1,23 @@
 // The service's folder tree under the installation folder, its access list
 // and, with the mail part, the mail folders and the virtual domain list.
+// Nothing here is done through a link: a folder or list that is one fails
+// the stage.
 
 #include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
 #include <string_view>
 
+#include "base/paths.h"
 #include "base/settings.h"
 #include "deploy/address.h"
 #include "host/files.h"
+#include "host/replace_file.h"
 
 namespace {
 
 constexpr mode_t kFolderMode = 0755;
-constexpr mode_t kListMode = 0664;
 
 constexpr char kAccessListHead[] =
     "#This file lists the  IP of the hosts which are\n"
@@ -26,26 +27,32 @@ constexpr char kVirtualDomainsText[] =
     "#This file is used by sendmail and it lists the \n"
     "#virtual email domains.\n";
 
-// Creates or truncates `path` and writes `text`; failures are not reported,
-// an unwritable list does not stop the installation.
-void WriteList(const std::string& path, std::string_view text) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, kListMode);
-  if (fd < 0) return;
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  close(fd);
+// Prints `why` and fails the stage with the errno the failing call left.
+unsigned char Fail(Console& console, const std::string& why) {
+  const int error = errno;
+  console.PrintLine(why);
+  errno = error;
+  return 1;
+}
+
+// The service reads its lists as root: writable by root only, whatever the umask allows.
+mode_t ListMode() { return NewFileMode() & 0644; }
+
+// Makes `path` with `text` unless it opens for reading; records it when made.
+unsigned char WriteListIfMissing(Console& console, InstallJournal& journal, const std::string& path,
+                                 std::string_view text) {
+  const bool existed = PathExists(path.c_str());
+  std::string err;
+  if (!WriteNewFile(path, text, ListMode(), &err)) return Fail(console, err);
+  if (!existed) journal.Created(path);
+  return 0;
 }
 
 }  // namespace
 
 unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   const std::string folder = InsFolder;
-  for (const char* suffix : {"/etc", "/log", "/bin"}) {
+  for (const char* suffix : kInstallationSubfolders) {
     const std::string path = folder + suffix;
     if (mkdir(path.c_str(), kFolderMode) == 0) {
       journal_.Created(path);
@@ -58,9 +65,10 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
       return 1;
     }
     // A folder taken over from an earlier installation is opened up to 0755.
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) journal_.ModeChanged(path, st.st_mode & 07777);
-    chmod(path.c_str(), kFolderMode);
+    mode_t old_mode;
+    if (!SetFolderMode(path.c_str(), kFolderMode, &old_mode))
+      return Fail(console_, path + " is not a real folder");
+    journal_.ModeChanged(path, old_mode);
   }
 
   // An access list left by an earlier installation keeps its addresses.
@@ -68,13 +76,12 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   if (!CanOpenForReading(access_list.c_str())) {
     uint8_t address[4];
     if (!AskAddress(console_, address)) return 1;
-    const bool existed = PathExists(access_list.c_str());
-    WriteList(access_list, std::string(kAccessListHead) + FormatAddress(address) + "\n");
-    if (!existed && PathExists(access_list.c_str())) journal_.Created(access_list);
+    const std::string text = std::string(kAccessListHead) + FormatAddress(address) + "\n";
+    if (WriteListIfMissing(console_, journal_, access_list, text) != 0) return 1;
   }
   if (!mail) return 0;
 
-  for (const char* path : {"/etc/vmail", "/var/spool/vmail"}) {
+  for (const char* path : kMailFolders) {
     if (mkdir(path, kFolderMode) == 0) {
       journal_.Created(path);
       continue;
@@ -88,10 +95,6 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   }
 
   const std::string domains = folder + "/etc/VirtualDomains";
-  if (!CanOpenForReading(domains.c_str())) {
-    const bool existed = PathExists(domains.c_str());
-    WriteList(domains, kVirtualDomainsText);
-    if (!existed && PathExists(domains.c_str())) journal_.Created(domains);
-  }
-  return 0;
+  if (CanOpenForReading(domains.c_str())) return 0;
+  return WriteListIfMissing(console_, journal_, domains, kVirtualDomainsText);
 }

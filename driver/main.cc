@@ -1,6 +1,8 @@
-// The installer's road: refuse a second installation, unpack the package,
-// ask for the mail part, run the stages, restart, offer to start, clean up.
+// The installer's road: refuse a second installation and a second installer,
+// unpack the package, ask for the mail part, run the stages, restart, offer
+// to start, clean up.
 
+#include <errno.h>
 #include <unistd.h>
 
 #include <memory>
@@ -14,9 +16,34 @@
 #include "host/command.h"
 #include "host/extract.h"
 #include "host/files.h"
+#include "host/install_lock.h"
 #include "host/remove_dir.h"
 
 namespace {
+
+bool AlreadyInstalled(Console& console) {
+  if (!CanOpenForReading(kConfFile)) return false;
+  console.PrintLine("Quorvane server already installed.");
+  return true;
+}
+
+// Takes the lock that keeps a second installer out; false after saying why not.
+bool LockOutOtherInstallers(Console& console, InstallLock& lock) {
+  switch (lock.Take()) {
+    case InstallLock::Result::kHeld:
+      return true;
+    case InstallLock::Result::kBusy:
+      console.PrintLine("Another Quorvane server installation is running.");
+      return false;
+    case InstallLock::Result::kFailed: {
+      const int error = errno;
+      console.PrintLine(std::string("Can't create lock file ") + kInstallLockFile);
+      console.PrintErrorText(error);
+      return false;
+    }
+  }
+  return false;
+}
 
 enum class MailAnswer { kYes, kNo, kNone };
 
@@ -49,13 +76,17 @@ void OfferToStart(Console& console) {
 
 int main() {
   Console& console = Console::Standard();
-  if (CanOpenForReading(kConfFile)) {
-    console.PrintLine("Quorvane server already installed.");
-    return 1;
-  }
+  if (AlreadyInstalled(console)) return 1;
+  InstallLock lock;
+  if (!LockOutOtherInstallers(console, lock)) return 1;
+  // An installation may have ended between the first look and the lock.
+  if (AlreadyInstalled(console)) return 1;
+
   console.PrintLine("Extracting the package...");
   InstallInterruptHandler();
-  if (Decode() != 0) {
+  const char* refusal = nullptr;
+  if (Decode(&refusal) != 0) {
+    if (refusal) console.PrintLine(refusal);
     console.PrintLine("Error while extracting the package");
     RemoveDir(kWorkingFolder);
     return 1;

@@ -1,10 +1,12 @@
 // Rules this file keeps:
-// - never leave a system file missing: a backup copy goes back with one
-//   rename over the file, which replaces it atomically;
-// - restore only the backup copies this run made;
+// - never leave a system file missing: what the run replaced goes back
+//   with one rename over the path, which replaces it atomically;
+// - restore only what this run replaced and the backup copies this run
+//   made, and give an older backup its name back;
 // - remove only what this run created, except where a failure stage says
 //   otherwise (the system user, the mail folders and the root folder when
-//   empty, /usr/bin/quorvane);
+//   this run made them and they are empty, /usr/bin/quorvane);
+// - never follow a link to change a mode or an owner back;
 // - an installation folder the administrator took over keeps what it held.
 
 #include <stdio.h>
@@ -13,32 +15,52 @@
 
 #include <string>
 
+#include "base/paths.h"
 #include "base/settings.h"
-#include "config/conf_file.h"
 #include "host/accounts.h"
+#include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/remove_dir.h"
 
 namespace {
 
+// Puts every replaced path back as it was, newest first.
+void PutBackReplaced(InstallJournal& journal) {
+  const auto set_aside = journal.TakeSetAside();
+  for (auto it = set_aside.rbegin(); it != set_aside.rend(); ++it)
+    rename(it->kept_as.c_str(), it->path.c_str());
+}
+
 void RestoreBackup(const InstallJournal& journal, const std::string& file) {
-  if (!journal.MadeBackupOf(file)) return;  // a copy from an earlier run stays as it is
-  std::string backup = file + ".qvbackup";
-  if (!CanOpenForReading(backup.c_str())) return;
-  // A file this run only copied (named.conf, conf.linuxconf) is still the
-  // original: renaming the copy over it would give it the copy's owner and
-  // mode, and turn a link into a plain file. The copy goes instead.
-  if (journal.StillTheFileBackedUp(file)) {
-    remove(backup.c_str());
-    return;
+  const InstallJournal::Backup* made = journal.BackupOf(file);
+  if (!made) return;  // a copy from an earlier run stays as it is
+  const std::string backup = BackupPathOf(file);
+  if (ProbeForReading(backup.c_str()) == ReadProbe::kRegularFile) {
+    // A file the run only copied, or one put back from where it was set
+    // aside, is the original with its owner, mode and link: the copy goes.
+    if (InstallJournal::StillTheFileBackedUp(*made))
+      remove(backup.c_str());
+    else
+      rename(backup.c_str(), file.c_str());
   }
-  rename(backup.c_str(), file.c_str());
+  if (!made->older.empty() && !PathExists(backup.c_str()))
+    rename(made->older.c_str(), backup.c_str());
 }
 
 void RestoreMode(const InstallJournal& journal, const std::string& path) {
   mode_t old_mode;
-  if (journal.OldMode(path, &old_mode)) chmod(path.c_str(), old_mode);
+  if (journal.OldMode(path, &old_mode)) SetFolderMode(path.c_str(), old_mode);
+}
+
+// Removes a folder this run made; gives one it found back to its owner.
+void UndoFolder(const InstallJournal& journal, const std::string& path) {
+  uid_t uid;
+  gid_t gid;
+  if (journal.WasCreated(path))
+    remove(path.c_str());
+  else if (journal.OldOwner(path, &uid, &gid))
+    SetFolderOwner(path.c_str(), uid, gid);
 }
 
 // Removes the installation folder's tree when this run made the folder;
@@ -55,7 +77,7 @@ void RemoveInstallation(const InstallJournal& journal, const std::string& folder
     else
       remove(path.c_str());
   }
-  for (const char* sub : {"/etc", "/log", "/bin"}) RestoreMode(journal, folder + sub);
+  for (const char* sub : kInstallationSubfolders) RestoreMode(journal, folder + sub);
   RestoreMode(journal, folder);
 }
 
@@ -67,7 +89,8 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
     // Nothing to do: the removals below go on regardless.
   }
   RemoveDir(kWorkingFolder);
-  if (mail) remove(RFolder);
+  PutBackReplaced(journal_);
+  if (mail) UndoFolder(journal_, RFolder);
   if (journal_.WasCreated(InsFolder))
     remove(InsFolder);
   else
@@ -76,21 +99,19 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
 
   RestoreBackup(journal_, NamedConfFile);
   if (mail) {
-    RestoreBackup(journal_, SendMailCfFile);
-    RestoreBackup(journal_, "/etc/xinetd.d/ipop3");
-    RestoreBackup(journal_, "/etc/inetd.conf");
-    RestoreBackup(journal_, "/etc/conf.linuxconf");
+    for (const char* file :
+         {static_cast<const char*>(SendMailCfFile), kXinetdEntry, kInetdConf, kLinuxConf})
+      RestoreBackup(journal_, file);
     if (stage == 1) return;
     if (Userdel("quorvane") != 0) {
       console_.PrintLine("Can't delete quorvane system user");
       console_.PrintLine("Delete it manually");
     }
   }
-  if (stage > 4) remove("/usr/bin/quorvane");
+  if (stage > 4 && journal_.WasCreated(kQuorvaneCommand)) remove(kQuorvaneCommand);
   if (stage == 6 && journal_.WasCreated(kConfFile)) remove(kConfFile);
   if (mail) {
-    remove("/etc/vmail");
-    remove("/var/spool/vmail");
+    for (const char* folder : kMailFolders) UndoFolder(journal_, folder);
   }
   RemoveInstallation(journal_, InsFolder);
 }

@@ -5,21 +5,35 @@
 #include "base/console.h"
 #include "base/settings.h"
 #include "host/command.h"
+#include "host/running_command.h"
 
 namespace {
 
-// The failure stage of the file stage is its own result (2 or 3).
-constexpr unsigned char kResultIsFailureStage = 0xff;
-
-struct Stage {
+// What the driver prints around a stage, and how far a failure of it got.
+struct StageTexts {
   const char* progress_line;
   const char* error_line;
   bool prints_error_text;
   unsigned char failure_stage;
-  bool mail_only;
-  const char* restart_before;  // a daemon restarted right before the stage, if any
-  unsigned char (*run)(CGeneral& settings, unsigned char mail, unsigned char* xinetd_flag);
 };
+
+// The failure stage of the file stage is its own result (2 or 3).
+constexpr unsigned char kResultIsFailureStage = 0xff;
+
+constexpr StageTexts kServerStage = {"Getting Quorvane server configuration...",
+                                     "Error while getting Quorvane server configuration", true, 0};
+constexpr StageTexts kDnsStage = {"Getting DNS configuration...",
+                                  "Error while getting DNS configuration", true, 1};
+constexpr StageTexts kSendmailStage = {"Updating sendmail...", "Error while updating sendmail",
+                                       false, 1};
+constexpr StageTexts kPop3Stage = {"Updating pop3 server...", "Error while updating pop3 server",
+                                   true, 1};
+constexpr StageTexts kFolderStage = {"Creating required folders...",
+                                     "Error while creating required folders", true, 2};
+constexpr StageTexts kFileStage = {"Copying files...", "Error while copying files", true,
+                                   kResultIsFailureStage};
+constexpr StageTexts kConfStage = {"Creating configuration file...",
+                                   "Error while creating configuration file", true, 6};
 
 unsigned char RegisterPop3(CGeneral& settings, unsigned char* xinetd_flag) {
   if (settings.Updatexinetd() == 0) {
@@ -33,46 +47,52 @@ unsigned char RegisterPop3(CGeneral& settings, unsigned char* xinetd_flag) {
   return 1;
 }
 
-const Stage kStages[] = {
-    {"Getting Quorvane server configuration...",
-     "Error while getting Quorvane server configuration", true, 0, false, nullptr,
-     [](CGeneral& s, unsigned char mail, unsigned char*) { return s.ServerConf(mail); }},
-    {"Getting DNS configuration...", "Error while getting DNS configuration", true, 1, false,
-     nullptr, [](CGeneral& s, unsigned char, unsigned char*) { return s.CheckDNS(); }},
-    {"Updating sendmail...", "Error while updating sendmail", false, 1, true,
-     "/etc/rc.d/init.d/sendmail restart",
-     [](CGeneral& s, unsigned char, unsigned char*) { return s.CheckSendmail(); }},
-    {"Updating pop3 server...", "Error while updating pop3 server", true, 1, true, nullptr,
-     [](CGeneral& s, unsigned char, unsigned char* xinetd) { return RegisterPop3(s, xinetd); }},
-    {"Creating required folders...", "Error while creating required folders", true, 2, false,
-     nullptr,
-     [](CGeneral& s, unsigned char mail, unsigned char*) { return s.GCreateFolders(mail); }},
-    {"Copying files...", "Error while copying files", true, kResultIsFailureStage, false, nullptr,
-     [](CGeneral& s, unsigned char mail, unsigned char*) { return s.CopyFiles(mail); }},
-    {"Creating configuration file...", "Error while creating configuration file", true, 6, false,
-     nullptr, [](CGeneral& s, unsigned char, unsigned char*) { return s.CreateConf(); }},
+class Road {
+ public:
+  Road(CGeneral& settings, Console& console, unsigned char mail)
+      : settings_(settings), console_(console), mail_(mail) {}
+
+  // Prints the stage's progress line, runs it and prints "Success"; on a
+  // failure prints the error lines, rolls back and returns false.
+  template <typename StageCall>
+  bool Stage(const StageTexts& texts, StageCall stage) {
+    console_.PrintLine(texts.progress_line);
+    const unsigned char result = stage();
+    if (result == 0) {
+      console_.PrintLine("Success");
+      return true;
+    }
+    const int error = errno;  // what the stage left, before printing can touch it
+    // The abort, once started, finishes: a stop signal waits, and as the run
+    // ends rolled back it ends with status 1 and the signal unhandled.
+    BlockStopSignals();
+    console_.PrintLine(texts.error_line);
+    if (texts.prints_error_text) console_.PrintErrorText(error);
+    console_.PrintLine("Installation aborted");
+    settings_.QVRemove(texts.failure_stage == kResultIsFailureStage ? result : texts.failure_stage,
+                       mail_);
+    return false;
+  }
+
+ private:
+  CGeneral& settings_;
+  Console& console_;
+  const unsigned char mail_;
 };
 
 }  // namespace
 
 bool RunStages(CGeneral& settings, Console& console, unsigned char mail,
                unsigned char* xinetd_flag) {
-  for (const Stage& stage : kStages) {
-    if (stage.mail_only && !mail) continue;
-    if (stage.restart_before) RunDiscarded(stage.restart_before);
-    console.PrintLine(stage.progress_line);
-    unsigned char result = stage.run(settings, mail, xinetd_flag);
-    if (result == 0) {
-      console.PrintLine("Success");
-      continue;
-    }
-    int error = errno;  // what the stage left, before printing can touch it
-    console.PrintLine(stage.error_line);
-    if (stage.prints_error_text) console.PrintErrorText(error);
-    console.PrintLine("Installation aborted");
-    settings.QVRemove(stage.failure_stage == kResultIsFailureStage ? result : stage.failure_stage,
-                      mail);
-    return false;
+  Road road(settings, console, mail);
+  if (!road.Stage(kServerStage, [&] { return settings.ServerConf(mail); })) return false;
+  if (!road.Stage(kDnsStage, [&] { return settings.CheckDNS(); })) return false;
+  if (mail) {
+    RunDiscarded("/etc/rc.d/init.d/sendmail restart");
+    if (!road.Stage(kSendmailStage, [&] { return settings.CheckSendmail(); })) return false;
+    if (!road.Stage(kPop3Stage, [&] { return RegisterPop3(settings, xinetd_flag); })) return false;
   }
-  return true;
+  if (!road.Stage(kFolderStage, [&] { return settings.GCreateFolders(mail); })) return false;
+  if (!road.Stage(kFileStage, [&] { return settings.CopyFiles(mail); })) return false;
+  return road.Stage(kConfStage, [&] { return settings.CreateConf(); });
 }

@@ -23,16 +23,16 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
   return std::string_view(reinterpret_cast<const char*>(data), size);
 }
 
-// A value an answer could have stored in a text field: one line, at most
-// 79 characters, no double quote.
+// Control characters as the text fields refuse them.
+inline bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+// A value an answer could have stored in a text field: at most 79
+// characters, no double quote, no control character.
 inline std::string ConsumeFieldText(FuzzedDataProvider& provider) {
   std::string text = provider.ConsumeRandomLengthString(79);
-  std::erase_if(text, [](char c) { return c == '\n' || c == '"'; });
+  std::erase_if(text, [](char c) { return c == '"' || IsControl(c); });
   return text;
 }
-
-// An answer as a text field keeps it: up to its first NUL.
-inline std::string_view CutAtNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 // The lines of `text` as a reader splits them at line feeds; a last line
 // without one counts.

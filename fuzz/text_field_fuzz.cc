@@ -1,11 +1,12 @@
 // Properties of the text fields: an answer is refused exactly when it
-// would not fit the field or holds a double quote; a stored field is the
+// would not fit the field or holds a double quote or a control character; a stored field is the
 // answer, NUL-terminated; what a dialogue leaves in a field is its old value
-// or an answer line, up to its first NUL, that obeys those limits; the BIND menu leaves BIND8 or
+// or an answer line that obeys those limits; the BIND menu leaves BIND8 or
 // BIND9.
 
 #include <string.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "base/console.h"
@@ -17,7 +18,8 @@ namespace {
 constexpr char kFirstValue[] = "/usr/local/quorvane";
 
 void CheckRefusalAndStore(std::string_view text) {
-  bool fits = text.size() <= 79 && text.find('"') == std::string_view::npos;
+  bool fits = text.size() <= 79 && text.find('"') == std::string_view::npos &&
+              std::none_of(text.begin(), text.end(), IsControl);
   FUZZ_CHECK((TextRefusal(text) == nullptr) == fits);
 
   TextField field;
@@ -35,7 +37,7 @@ bool IsAnswerLine(std::string_view input, std::string_view text) {
   for (size_t start = 0; start < input.size();) {
     size_t end = input.find('\n', start);
     if (end == std::string_view::npos) end = input.size();
-    if (CutAtNul(input.substr(start, end - start)) == text) return true;
+    if (input.substr(start, end - start) == text) return true;
     start = end + 1;
   }
   return false;

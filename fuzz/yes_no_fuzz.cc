@@ -1,6 +1,6 @@
 // Properties: the Y/N question reads exactly one line, prints nothing but
-// the question, and takes Y or N alone, in either case, as the answer
-// (the answer is compared as a C string: up to its first NUL); a
+// the question, and takes Y or N alone, in either case, as the answer (a
+// NUL byte after the letter makes another answer); a
 // whole input read answer by answer gives back its lines.
 
 #include <sstream>
@@ -14,7 +14,7 @@ constexpr char kQuestion[] = "Continue? (Y/N) ";
 
 YesNo ExpectedAnswer(std::string_view input) {
   if (input.empty()) return YesNo::kEndOfInput;
-  std::string_view line = CutAtNul(input.substr(0, input.find('\n')));
+  std::string_view line = input.substr(0, input.find('\n'));
   if (line == "y" || line == "Y") return YesNo::kYes;
   if (line == "n" || line == "N") return YesNo::kNo;
   return YesNo::kOther;

@@ -1,14 +1,20 @@
 #pragma once
 
-// Backup copies made with cp, for the system files the installer copies but
-// does not rewrite itself (named.conf, conf.linuxconf).
+// Backup copies of the system files the installer edits or copies
+// (named.conf, sendmail.cf, conf.linuxconf, the xinetd entry, inetd.conf):
+// one mechanism for all of them.
 
-#include <functional>
 #include <string>
 
-// Copies `file` to `file`.qvbackup with cp, each path one literal argument.
-// `while_copying`, if given, receives the command line while cp runs. True
-// only when this copy wrote the backup: a backup an earlier run left, which
-// this copy did not touch, is not this run's to put back.
-bool CopyToBackup(const std::string& file,
-                  const std::function<void(const std::string& command_line)>& while_copying = {});
+// The name of the backup copy of `file`: `file`.qvbackup.
+std::string BackupPathOf(const std::string& file);
+
+// Makes `file`.qvbackup hold `file` as it stands now: a new regular file the
+// run creates itself beside it (O_CREAT|O_EXCL|O_NOFOLLOW), written with the
+// same bytes, mode and owner, flushed and renamed over the backup name, so
+// a link planted there is never written through. A backup an earlier run
+// left is kept under the first free numbered name (`file`.qvbackup.1, .2,
+// ...), returned in `older` ("" when there was none). Only a regular file is
+// copied, opened without blocking. False with errno set and `err` filled; no
+// backup, empty or partial, is then left and an older one stays as it was.
+bool MakeBackupCopy(const std::string& file, std::string* older, std::string* err);

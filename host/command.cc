@@ -3,10 +3,15 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <ostream>
+#include <vector>
+
+#include "host/running_command.h"
 
 namespace {
 
@@ -20,6 +25,62 @@ bool IsShellSafe(char c) {
 // How long to wait for output before looking whether the command has ended;
 // a daemon the command started may hold the pipe open after it ended.
 constexpr int kPollMilliseconds = 50;
+
+// What a command finds in its environment: the fixed search path and the
+// few variables that say how to talk to the administrator, as init scripts
+// get them from the system's service command; nothing else of the shell the
+// installer was started from.
+class CommandEnvironment {
+ public:
+  CommandEnvironment() {
+    entries_.push_back(kSearchPath);
+    for (const char* name : {"TERM", "LANG", "LC_ALL"}) {
+      if (const char* value = getenv(name)) entries_.push_back(std::string(name) + "=" + value);
+    }
+    for (const std::string& entry : entries_) pointers_.push_back(const_cast<char*>(entry.c_str()));
+    pointers_.push_back(nullptr);
+  }
+  char** get() { return pointers_.data(); }
+
+ private:
+  static constexpr char kSearchPath[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+  std::vector<std::string> entries_;
+  std::vector<char*> pointers_;
+};
+
+// Starts /bin/sh -c on the command line, its output on `output_fd`, and
+// records it for the interrupt handler. Returns 0 or the error number.
+int StartShell(const std::string& command_line, int output_fd, pid_t* pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // Default dispositions and an empty mask: the child never runs the
+  // installer's handler and gets the signals the installer blocks. Its own
+  // process group lets the interrupt handler stop the whole command.
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  const char* argv[] = {"sh", "-c", command_line.c_str(), nullptr};
+  CommandEnvironment environment;
+  int error;
+  {
+    StopSignalsBlocked blocked;  // the handler must know of every command that runs
+    error = posix_spawn(pid, "/bin/sh", &actions, &attributes, const_cast<char**>(argv),
+                        environment.get());
+    if (error == 0) SetRunningCommand(*pid);
+  }
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return error;
+}
 
 ssize_t ReadRetrying(int fd, char* buffer, size_t size) {
   for (;;) {
@@ -62,33 +123,44 @@ CommandLine& CommandLine::AddArgument(std::string_view argument) {
 ShellCommand::ShellCommand(const std::string& command_line) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
-  pid_t pid = fork();
-  if (pid < 0) {
+  pid_t pid;
+  const int error = StartShell(command_line, fds[1], &pid);
+  close(fds[1]);
+  if (error != 0) {
     close(fds[0]);
-    close(fds[1]);
+    errno = error;
     return;
   }
-  if (pid == 0) {
-    int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd >= 0) dup2(null_fd, STDIN_FILENO);
-    dup2(fds[1], STDOUT_FILENO);
-    execl("/bin/sh", "sh", "-c", command_line.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
   pid_ = pid;
   output_fd_ = fds[0];
 }
 
 ShellCommand::~ShellCommand() { Finish(); }
 
+bool ShellCommand::Reap(int options) {
+  StopSignalsBlocked blocked;  // no signal may find a reaped command still recorded
+  int status;
+  if (waitpid(pid_, &status, options) != pid_) return false;
+  SetRunningCommand(0);
+  exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_ = 0;
+  return true;
+}
+
+void ShellCommand::WaitUntilEnded() {
+  // Waits without reaping, so that stop signals are taken while waiting.
+  siginfo_t info;
+  while (waitid(P_PID, pid_, &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  Reap(0);
+}
+
 size_t ShellCommand::Finish(char* output, size_t capacity) {
-  if (pid_ <= 0) return 0;
+  if (pid_ < 0) return 0;
   size_t kept = 0;
   char scratch[4096];
-  bool ended = false;
-  int status;
   for (;;) {
+    const bool ended = pid_ == 0;
     struct pollfd ready = {output_fd_, POLLIN, 0};
     int polled = poll(&ready, 1, ended ? 0 : kPollMilliseconds);
     if (polled < 0 && errno == EINTR) continue;
@@ -101,24 +173,20 @@ size_t ShellCommand::Finish(char* output, size_t capacity) {
       continue;
     }
     if (ended) break;  // nothing more after the command ended
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      ended = true;
-      pid_ = 0;
-    }
+    Reap(WNOHANG);
   }
   close(output_fd_);
   output_fd_ = -1;
-  if (pid_ > 0) {
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  if (pid_ > 0) WaitUntilEnded();
   pid_ = -1;
   return kept;
 }
 
-void RunDiscarded(const std::string& command_line) {
+int RunDiscarded(const std::string& command_line) {
   ShellCommand command(command_line);
+  if (!command.started()) return -1;
   command.Finish();
+  return command.exit_status();
 }
 
 bool RunEchoed(const std::string& command_line, std::ostream& out, const char* failure_line) {

@@ -2,13 +2,19 @@
 
 // The only place that runs shell commands. A command runs through
 // /bin/sh -c with standard input from /dev/null (so it can never eat the
-// administrator's answers) and its standard output on a pipe; its exit
-// status is never examined.
+// administrator's answers), its standard output on a pipe, a fixed PATH and
+// a minimal environment, default signal handling, and in a process group of
+// its own that the interrupt handler stops. Success is judged by a
+// command's effect; its exit status only explains a failure.
 
 #include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <string_view>
+
+// Exit codes of the shell for a command it could not find, or not run.
+constexpr int kShellCommandNotFound = 127;
+constexpr int kShellCommandNotExecutable = 126;
 
 // Quotes an argument for the shell only where it holds a character the shell
 // would interpret: "/etc/named.conf" stays as it is, "/opt/q v" becomes
@@ -42,18 +48,27 @@ class ShellCommand {
   ShellCommand(const ShellCommand&) = delete;
   ShellCommand& operator=(const ShellCommand&) = delete;
 
+  // False when the command could not be started; errno says why.
   bool started() const { return pid_ > 0; }
   // Reads up to `capacity` bytes of output into `output` (the rest is
   // drained and dropped), then waits for the command. Returns the bytes kept.
   size_t Finish(char* output = nullptr, size_t capacity = 0);
+  // The exit code once finished; -1 when it was killed by a signal.
+  int exit_status() const { return exit_status_; }
 
  private:
-  int pid_ = -1;
+  // Reaps the command if it has ended (waitpid options); true when it has.
+  bool Reap(int options);
+  void WaitUntilEnded();
+
+  int pid_ = -1;  // 0 once reaped
   int output_fd_ = -1;
+  int exit_status_ = -1;
 };
 
 // Discarded run: starts the command and waits for it; output is dropped.
-void RunDiscarded(const std::string& command_line);
+// Returns the exit code, -1 when it could not start or was killed.
+int RunDiscarded(const std::string& command_line);
 
 // Echoed run: copies the first 1023 bytes of the command's output to `out`
 // as they are. Returns false when the command could not start or printed

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "host/command.h"
+#include "host/decode_tool.h"
+#include "host/private_folder.h"
 #include "host/remove_dir.h"
 #include "payload/payload.h"
 
@@ -70,13 +72,22 @@ void StopPayloadFeed(pid_t pid) {
   }
 }
 
+unsigned char Refuse(const char** refusal, const char* why) {
+  if (refusal) *refusal = why;
+  return 1;
+}
+
 }  // namespace
 
-unsigned char Decode() {
+unsigned char Decode(const char** refusal) {
+  // The decode tool ships beside the installer, in the folder it was started
+  // from; it runs as root, so it is judged before anything is made.
+  DecodeTool tool("decode");
+  if (tool.Refusal()) return Refuse(refusal, tool.Refusal());
   RemoveDir(kWorkingFolder);  // a folder left by an earlier run goes first
-  if (mkdir(kWorkingFolder, 0755) != 0) return 1;
-  // The decode tool ships beside the installer, in the folder it was started from.
+  if (!MakePrivateFolder(kWorkingFolder)) return 1;
   RunDiscarded("cp decode /QVInstallation/decode");
+  if (!tool.IsCopiedTo("/QVInstallation/decode")) return Refuse(refusal, kDecodeToolChanged);
   if (chdir(kWorkingFolder) != 0) return 1;
   // Each intermediate file goes as soon as the next exists: the working
   // folder never holds more than twice the package.
@@ -89,6 +100,7 @@ unsigned char Decode() {
   RunDiscarded("gzip -d qv.tar.gz");  // gzip removes qv.tar.gz itself
   RunDiscarded("tar -xf qv.tar");
   unlink("qv.tar");
+  if (!KeepFolderPrivate(kWorkingFolder)) return 1;
   // Whatever went wrong above shows as a missing package folder.
   return chdir(kPackageFolder) == 0 ? 0 : 1;
 }

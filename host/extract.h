@@ -6,5 +6,7 @@ constexpr char kPackageFolder[] = "/QVInstallation/qv";
 
 // Unpacks the embedded package into the working folder and makes the
 // package folder the current directory. 0 on success, 1 on failure (what
-// was made so far is left for the caller to remove).
-unsigned char Decode();
+// was made so far is left for the caller to remove). The working folder is
+// made and kept so that no user but root can enter it. A decode tool that
+// must not run as root is refused: `refusal`, if given, gets the line why.
+unsigned char Decode(const char** refusal = nullptr);

@@ -1,27 +1,30 @@
 #pragma once
 
-// Replacing a system file without ever leaving its path missing: the new
-// content goes to a temporary file in the same folder and is renamed over
-// the old one, and a backup copy is made by linking, never by moving the
-// live file away.
+// Putting a file or a link in place without ever leaving its path missing
+// and without ever writing through someone else's link: the new content is
+// a file (or link) the run creates itself under a fresh name in the same
+// folder (O_CREAT|O_EXCL|O_NOFOLLOW), written, flushed and renamed over the
+// old path in one step.
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
-// Reads the whole file into `content`. False with errno from the failing
-// open or read (and `err` filled); changes nothing on disk.
+// Reads the whole of a regular file into `content`, never blocking on a
+// FIFO or device (those fail with EINVAL). False with errno from the failing
+// call (and `err` filled); changes nothing on disk.
 bool ReadWholeFile(const std::string& path, std::string* content, std::string* err);
 
-// Makes `backup` hold `file` as it stands now: a hard link under a
-// temporary name beside `backup`, renamed over it (an older backup is
-// replaced in one step); a byte copy with the same mode when linking fails.
-// False with errno set when no backup could be made; `backup` is then as
-// it was.
-bool BackupFile(const std::string& file, const std::string& backup, std::string* err);
+// Creates something at `prefix` followed by six random characters, trying
+// fresh names while `create` fails with EEXIST. `create` makes the path
+// exclusively (open with O_EXCL, symlink, link). False with errno set.
+bool CreateUnderFreshName(const std::string& prefix,
+                          const std::function<bool(const std::string& path)>& create,
+                          std::string* path);
 
-// The new content of one file, written under a temporary name in the
+// The new content of one file, written under a fresh name in the
 // destination's folder. Until Commit succeeds the destination is untouched;
 // an uncommitted temporary file is removed by the destructor.
 class ReplacementFile {
@@ -31,14 +34,16 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the temporary file (mkstemp). False with errno set.
+  // Creates the temporary file (O_CREAT|O_EXCL|O_NOFOLLOW, mode 0600).
+  // False with errno set.
   bool Create(std::string* err);
   // Writes `content`, flushes it to disk and sets the permission bits to
   // `mode`, then closes the file. False with errno set.
   bool Write(std::string_view content, mode_t mode, std::string* err);
-  // Renames the written file over the destination. False with errno set;
-  // the destination is then as it was.
-  bool Commit(std::string* err);
+  // Renames the written file over the destination; with `set_aside`, what
+  // was there is kept as PutInPlace keeps it. False with errno set; the
+  // destination is then as it was.
+  bool Commit(std::string* err, std::string* set_aside = nullptr);
 
   const std::string& temporary_path() const { return temporary_path_; }
 
@@ -50,6 +55,25 @@ class ReplacementFile {
   int fd_ = -1;
   bool committed_ = false;
 };
+
+// Writes `content` with `mode` as the file at `path`, replacing what is
+// there (a link as a link, never writing through it) in one step. When
+// `set_aside` is given, what was there is kept as by PutInPlace. False with
+// errno set and `err` filled; `path` is then as it was.
+bool ReplaceFile(const std::string& path, std::string_view content, mode_t mode,
+                 std::string* set_aside, std::string* err);
+
+// ReplaceFile without keeping the old file, for a file the run owns: a
+// symbolic link at `path` (dangling or not) is refused with ELOOP and left
+// alone.
+bool WriteNewFile(const std::string& path, std::string_view content, mode_t mode, std::string* err);
+
+// Renames `temporary` over `path`. Whatever was at `path` is kept first as
+// a hard link under a fresh name beside it, returned in `set_aside` ("" when
+// nothing was there), so that it can be put back. False with errno set;
+// `path` and `temporary` are then as they were.
+bool PutInPlace(const std::string& temporary, const std::string& path, std::string* set_aside,
+                std::string* err);
 
 // 0664 less the process's file-creation mask, which is read without being
 // changed for longer than an instant.

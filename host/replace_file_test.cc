@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@
 namespace {
 
 class ReplaceFileTest : public testing::Test {
- protected:
+ public:
   void SetUp() override {
     char name[] = "/tmp/qv-replace-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
@@ -66,63 +67,62 @@ TEST_F(ReplaceFileTest, ReadWholeFileKeepsEveryByteAndReportsOpenErrors) {
   EXPECT_NE(err.find(Path("missing")), std::string::npos);
 }
 
-TEST_F(ReplaceFileTest, BackupReplacesAnOlderOneAndKeepsTheFileInPlace) {
-  Put("f", "live\n", 0600);
-  Put("f.qvbackup", "older\n");
-  std::string err;
-  ASSERT_TRUE(BackupFile(Path("f"), Path("f.qvbackup"), &err)) << err;
-  EXPECT_EQ(Get("f"), "live\n");
-  EXPECT_EQ(Get("f.qvbackup"), "live\n");
-  EXPECT_EQ(Mode("f.qvbackup"), 0600u);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"f", "f.qvbackup"}));
-}
-
-// A backup that cannot be a link (here: another file system) is a copy
-// with the same content and mode.
-TEST_F(ReplaceFileTest, BackupIsACopyWhenLinkingFails) {
-  char name[] = "/dev/shm/qv-replace-XXXXXX";
-  if (mkdtemp(name) == nullptr) GTEST_SKIP() << "no /dev/shm";
-  const std::string other = name;
-  struct stat here, there;
-  stat(dir_.c_str(), &here);
-  stat(other.c_str(), &there);
-  if (here.st_dev == there.st_dev) {
-    RemoveDir(other.c_str());
-    GTEST_SKIP() << "/dev/shm is on the same file system as /tmp";
+// What a replacement takes the place of is kept, a link as a link; a
+// replacement that cannot go in leaves everything as it was.
+TEST_F(ReplaceFileTest, ReplacementSetsAsideWhatWasThere) {
+  struct Case {
+    const char* name;
+    std::function<void(ReplaceFileTest&)> plant;
+    bool replaced;
+    std::vector<std::string> names_after;  // without the set-aside name
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [](ReplaceFileTest&) {}, true, {"p"}},
+      {"file", [](ReplaceFileTest& t) { t.Put("p", "old\n"); }, true, {"p"}},
+      {"link", [](ReplaceFileTest& t) { symlink("/nowhere", t.Path("p").c_str()); }, true, {"p"}},
+      {"folder",
+       [](ReplaceFileTest& t) {
+         mkdir(t.Path("p").c_str(), 0755);
+         t.Put("p/x", "inside\n");
+       },
+       false,
+       {"p"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveDir(dir_.c_str());
+    ASSERT_EQ(mkdir(dir_.c_str(), 0700), 0);
+    c.plant(*this);
+    struct stat before = {};
+    const bool existed = lstat(Path("p").c_str(), &before) == 0;
+    std::string set_aside, err;
+    EXPECT_EQ(ReplaceFile(Path("p"), "new\n", 0644, &set_aside, &err), c.replaced) << err;
+    std::vector<std::string> names = Names();
+    if (!set_aside.empty()) {
+      struct stat kept;
+      ASSERT_EQ(lstat(set_aside.c_str(), &kept), 0);
+      EXPECT_EQ(kept.st_ino, before.st_ino);
+      names.erase(std::find(names.begin(), names.end(), set_aside.substr(dir_.size() + 1)));
+    }
+    EXPECT_EQ(set_aside.empty(), !c.replaced || !existed);
+    EXPECT_EQ(names, c.names_after);
+    if (c.replaced) {
+      EXPECT_EQ(Get("p"), "new\n");
+    }
   }
-  Put("f", "live\n", 0604);
-  std::string err;
-  EXPECT_TRUE(BackupFile(Path("f"), other + "/f.qvbackup", &err)) << err;
-  std::string copy;
-  EXPECT_TRUE(ReadWholeFile(other + "/f.qvbackup", &copy, &err)) << err;
-  EXPECT_EQ(copy, "live\n");
-  struct stat st;
-  EXPECT_EQ(stat((other + "/f.qvbackup").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0604u);
-  RemoveDir(other.c_str());
 }
 
-TEST_F(ReplaceFileTest, BackupOfAMissingFileFailsAndLeavesTheOlderBackup) {
-  Put("f.qvbackup", "older\n");
-  std::string err;
-  EXPECT_FALSE(BackupFile(Path("f"), Path("f.qvbackup"), &err));
-  EXPECT_EQ(errno, ENOENT);
-  EXPECT_EQ(Get("f.qvbackup"), "older\n");
-  EXPECT_EQ(Names(), std::vector<std::string>{"f.qvbackup"});
-}
-
-TEST_F(ReplaceFileTest, BackupKeepsTheOldContentAfterTheFileIsReplaced) {
-  Put("f", "old\n");
-  std::string err;
-  ASSERT_TRUE(BackupFile(Path("f"), Path("f.qvbackup"), &err)) << err;
-  ReplacementFile replacement(Path("f"));
-  ASSERT_TRUE(replacement.Create(&err)) << err;
-  ASSERT_TRUE(replacement.Write("new\n", 0644, &err)) << err;
-  ASSERT_TRUE(replacement.Commit(&err)) << err;
-  EXPECT_EQ(Get("f"), "new\n");
-  EXPECT_EQ(Mode("f"), 0644u);
-  EXPECT_EQ(Get("f.qvbackup"), "old\n");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"f", "f.qvbackup"}));
+TEST_F(ReplaceFileTest, WriteNewFileRefusesALinkAndLeavesIt) {
+  Put("target", "precious\n");
+  for (const char* target : {"target", "missing"}) {
+    unlink(Path("p").c_str());
+    ASSERT_EQ(symlink(Path(target).c_str(), Path("p").c_str()), 0);
+    std::string err;
+    EXPECT_FALSE(WriteNewFile(Path("p"), "new\n", 0644, &err));
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_EQ(Get("target"), "precious\n");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"p", "target"}));
+  }
 }
 
 TEST_F(ReplaceFileTest, ReplacementCreatesAMissingFile) {

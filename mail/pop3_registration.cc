@@ -1,6 +1,7 @@
 // Rules this file keeps:
-// - the system file is never missing: its backup is a link, and the new
-//   file is renamed over it in one step;
+// - the system file is never missing: its backup is a copy, and the new
+//   file is renamed over it in one step, the old one set aside for the
+//   rollback;
 // - a stage that fails before the rename leaves the system file as it was;
 // - the line rules live in xinetd_entry.cc and inetd_conf.cc.
 
@@ -9,15 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/paths.h"
 #include "base/settings.h"
+#include "host/backup_copy.h"
 #include "host/replace_file.h"
 #include "mail/inetd_conf.h"
 #include "mail/xinetd_entry.h"
 
 namespace {
-
-constexpr char kXinetdEntry[] = "/etc/xinetd.d/ipop3";
-constexpr char kInetdConf[] = "/etc/inetd.conf";
 
 // Says why the stage fails, keeping the failing call's errno for the driver.
 unsigned char Fail(Console& console, const std::string& why) {
@@ -34,16 +34,13 @@ using Transform = std::string (*)(std::string_view content, std::string_view ins
 // new one cannot be put in place.
 unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const std::string& path,
                                 Transform transform, std::string_view ins_folder) {
-  std::string content, err;
+  std::string content, err, older, set_aside;
   if (!ReadWholeFile(path, &content, &err)) return 1;
-  ReplacementFile replacement(path);
-  if (!replacement.Create(&err)) return Fail(console, "can't a temporary file");
-  if (!replacement.Write(transform(content, ins_folder), NewFileMode(), &err))
+  if (!MakeBackupCopy(path, &older, &err)) return Fail(console, err);
+  journal.BackupMade(path, older);
+  if (!ReplaceFile(path, transform(content, ins_folder), NewFileMode(), &set_aside, &err))
     return Fail(console, err);
-  const std::string backup = path + ".qvbackup";
-  if (!BackupFile(path, backup, &err)) return Fail(console, err);
-  journal.BackupMade(path, backup);
-  if (!replacement.Commit(&err)) return Fail(console, err);
+  journal.Replaced(path, set_aside);
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // Rules this file keeps:
-// - the live sendmail.cf is never missing: the backup is a link of the live
-//   file, and the new file is renamed over it in one step;
+// - the live sendmail.cf is never missing: the backup is a copy, and the
+//   new file is renamed over the live one in one step;
 // - nothing is touched until the group and both paths are settled;
 // - a file that cannot be read, written or put in place fails the stage
 //   with the system call's errno, and the rollback puts the backup back.
@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "base/paths.h"
 #include "base/settings.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
@@ -23,8 +24,6 @@
 namespace {
 
 constexpr char kTemplate[] = "sendmail.cf";  // package member, in the current folder
-constexpr char kLinuxConf[] = "/etc/conf.linuxconf";
-constexpr char kLinuxConfBackup[] = "/etc/conf.linuxconf.qvbackup";
 constexpr mode_t kSendmailCfMode = 0644;
 
 enum class GroupCheck { kPresent, kCreated, kFailed };
@@ -102,22 +101,23 @@ unsigned char CGeneral::CheckSendmail() {
   std::string template_text, err;
   if (!ReadWholeFile(kTemplate, &template_text, &err)) return Fail(console_, err);
   const std::string cf_file = SendMailCfFile;
-  const std::string backup = cf_file + ".qvbackup";
   const bool existed = PathExists(cf_file.c_str());
+  std::string older;
   if (existed) {
-    if (!BackupFile(cf_file, backup, &err)) return Fail(console_, err);
-    journal_.BackupMade(cf_file, backup);
+    if (!MakeBackupCopy(cf_file, &older, &err)) return Fail(console_, err);
+    journal_.BackupMade(cf_file, older);
   }
-  ReplacementFile new_cf(cf_file);
-  if (!new_cf.Create(&err) ||
-      !new_cf.Write(FillSendmailTemplate(template_text, InsFolder, host_name), kSendmailCfMode,
-                    &err) ||
-      !new_cf.Commit(&err))
+  std::string set_aside;
+  if (!ReplaceFile(cf_file, FillSendmailTemplate(template_text, InsFolder, host_name),
+                   kSendmailCfMode, &set_aside, &err))
     return Fail(console_, err);
-  if (!existed) journal_.Created(cf_file);
+  if (existed)
+    journal_.Replaced(cf_file, set_aside);
+  else
+    journal_.Created(cf_file);
 
   if (CanOpenForReading(kLinuxConf)) {
-    if (CopyToBackup(kLinuxConf)) journal_.BackupMade(kLinuxConf, kLinuxConfBackup);
+    if (MakeBackupCopy(kLinuxConf, &older, &err)) journal_.BackupMade(kLinuxConf, older);
   } else {
     // O_EXCL: a path that exists but does not open (a dangling link) is left alone.
     int fd = open(kLinuxConf, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);

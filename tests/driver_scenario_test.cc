@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/installer_run.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/installer_run.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 namespace {
 

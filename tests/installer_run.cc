@@ -139,6 +139,29 @@ RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions 
   return sandbox.Run({"/bin/sh", "-c", "exec " + dist_dir + "/qvinstall 2>&1"}, options);
 }
 
+RunResult RunScript(Sandbox& sandbox, const std::string& script, RunOptions options) {
+  return sandbox.Run({"/bin/sh", "-c", script}, options);
+}
+
+std::string ScriptUpToFirstQuestion(const std::string& output_file) {
+  return "cd " + DistDir() +
+         "\n"
+         "mkfifo /tmp/answers\n"
+         "./qvinstall < /tmp/answers > " +
+         output_file +
+         " 2>&1 &\n"
+         "installer=$!\n"
+         "exec 3> /tmp/answers\n"
+         "until grep -q 'sendmail controller' " +
+         output_file + " 2>/dev/null; do sleep 0.05; done\n";
+}
+
+std::string ShellWord(const std::string& text) {
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const std::string& name) {
   std::istringstream in(sandbox.ReadAfter(file).value_or(""));
   std::string kept, line;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 using Paths = std::vector<std::string>;
 
@@ -93,6 +93,19 @@ RunResult RunInstaller(Sandbox& sandbox, const std::string& answers, RunOptions 
 // shows them; `exec` keeps the installer the process that gets signals.
 RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options = {},
                        const std::string& dist_dir = DistDir());
+
+// Runs a shell script in the sandbox, for what needs more than one program:
+// runs side by side, a pipe reader that goes away, a check as another user.
+RunResult RunScript(Sandbox& sandbox, const std::string& script, RunOptions options = {});
+
+// The start of a script: runs the installer from DistDir() in the
+// background, its output in `output_file`, its answers from a FIFO that the
+// script writes on descriptor 3, and waits until it asks the mail question.
+// Its process ID is in $installer.
+std::string ScriptUpToFirstQuestion(const std::string& output_file);
+
+// `text` as one single-quoted shell word.
+std::string ShellWord(const std::string& text);
 
 // The account file (passwd, group, ...) as the sandbox has it, without the
 // line of `name`.

@@ -15,7 +15,7 @@
 #include <functional>
 #include <sstream>
 
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "mail/sendmail_template.h"
 #include "tests/installer_run.h"
 #include "tests/layer_cache.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

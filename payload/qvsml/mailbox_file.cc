@@ -1,0 +1,56 @@
+#include "payload/qvsml/mailbox_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "payload/qvsml/safe_name.h"
+
+namespace {
+
+constexpr mode_t kDomainFolderMode = 0700;
+constexpr mode_t kMailboxMode = 0600;
+
+int Fail(const std::string& what, std::string* err) {
+  const int error = errno;
+  *err = what + ": " + strerror(error);
+  errno = error;
+  return -1;
+}
+
+}  // namespace
+
+int OpenDomainSpool(const std::string& domain, bool create, std::string* err) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  int spool = open(kSpoolFolder, flags);
+  if (spool < 0) return Fail(kSpoolFolder, err);
+  if (create && mkdirat(spool, domain.c_str(), kDomainFolderMode) != 0 && errno != EEXIST) {
+    const int result = Fail(std::string(kSpoolFolder) + "/" + domain, err);
+    close(spool);
+    return result;
+  }
+  int folder = openat(spool, domain.c_str(), flags);
+  const int error = errno;
+  close(spool);
+  errno = error;
+  if (folder < 0) return Fail(std::string(kSpoolFolder) + "/" + domain, err);
+  return folder;
+}
+
+int OpenMailboxAt(int domain_fd, const std::string& user, std::string* err) {
+  int fd = openat(domain_fd, user.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                  kMailboxMode);
+  if (fd < 0) return Fail("mailbox " + user, err);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    close(fd);
+    errno = EPERM;
+    *err = "mailbox " + user + ": not a plain file";
+    return -1;
+  }
+  // Reads and writes block as usual; O_NONBLOCK only kept a FIFO from hanging the open.
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}

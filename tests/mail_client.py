@@ -1,0 +1,85 @@
+#!/usr/bin/python3
+"""Mail clients for the end-to-end tests, run inside the sandbox.
+
+  send [--source ADDR] FROM TO FILE...
+                                one SMTP transaction per file, from ADDR
+                                when given; prints "accepted NAME", or
+                                "refused CODE" for a refused recipient
+  wait MBOX COUNT SECONDS       waits until the mbox holds COUNT messages
+  fetch LOGIN PASSWORD DIR      POP3 over port 110: RETR each message into
+        [--delete] [--hold S]   DIR/N, DELE them with --delete, stay logged
+                                in S seconds with --hold, then QUIT
+"""
+import os
+import poplib
+import smtplib
+import sys
+import time
+
+
+def send(args):
+    source = None
+    if args[0] == '--source':
+        source, args = (args[1], 0), args[2:]
+    sender, recipient, files = args[0], args[1], args[2:]
+    for path in files:
+        with open(path, 'rb') as f:
+            # SMTP wants CR LF line ends; smtplib converts only text.
+            message = f.read().replace(b'\r\n', b'\n').replace(b'\n', b'\r\n')
+        try:
+            with smtplib.SMTP('localhost', 25, timeout=30, source_address=source) as smtp:
+                smtp.sendmail(sender, [recipient], message)
+            print('accepted', os.path.basename(path))
+        except smtplib.SMTPRecipientsRefused as refused:
+            for code, _ in refused.recipients.values():
+                print('refused', code)
+
+
+def count_messages(mbox):
+    try:
+        with open(mbox, 'rb') as f:
+            return sum(1 for line in f if line.startswith(b'From '))
+    except FileNotFoundError:
+        return 0
+
+
+def wait(mbox, count, seconds):
+    deadline = time.time() + seconds
+    while count_messages(mbox) < count and time.time() < deadline:
+        time.sleep(0.2)
+    print('messages', count_messages(mbox))
+
+
+def fetch(login, password, folder, options):
+    pop = poplib.POP3('localhost', 110, timeout=30)
+    print(pop.getwelcome().decode())
+    pop.user(login)
+    print(pop.pass_(password).decode())
+    count, _ = pop.stat()
+    os.makedirs(folder, exist_ok=True)
+    for number in range(1, count + 1):
+        _, lines, _ = pop.retr(number)
+        with open(os.path.join(folder, str(number)), 'wb') as f:
+            f.write(b''.join(line + b'\n' for line in lines))
+        if '--delete' in options:
+            pop.dele(number)
+    if '--hold' in options:
+        time.sleep(float(options[options.index('--hold') + 1]))
+    print(pop.quit().decode())
+    print('fetched', count)
+
+
+def main(args):
+    command = args[0]
+    if command == 'send':
+        send(args[1:])
+    elif command == 'wait':
+        wait(args[1], int(args[2]), float(args[3]))
+    elif command == 'fetch':
+        fetch(args[1], args[2], args[3], args[4:])
+    else:
+        sys.exit('unknown command ' + command)
+
+
+if __name__ == '__main__':
+    main(sys.argv[1:])
