@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 enum class SuperServer { kXinetd, kInetd };
 

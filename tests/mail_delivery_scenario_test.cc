@@ -9,7 +9,7 @@
 
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/installer_run.h"
-#include "tests/sandbox.h"
+#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {
