@@ -24,6 +24,9 @@
 #include <string>
 #include <vector>
 
+#include "host/files.h"
+#include "tools/descriptor.h"
+
 namespace {
 
 // The time every member and the archive itself carry: 2010-01-01 00:00 UTC.
@@ -42,27 +45,6 @@ std::string SystemFault(const std::string& path, const char* what) {
   return path + ": " + what + ": " + strerror(errno);
 }
 
-// Closes the descriptor it holds when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  // Returns close()'s success; the descriptor is given up either way.
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
 // Fills `buffer` as far as the file allows; returns the bytes read or -1.
 ssize_t ReadFull(int fd, char* buffer, size_t size) {
   size_t done = 0;
@@ -74,17 +56,6 @@ ssize_t ReadFull(int fd, char* buffer, size_t size) {
     done += static_cast<size_t>(n);
   }
   return static_cast<ssize_t>(done);
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // An output written to a temporary file beside its path and renamed over it
@@ -102,7 +73,7 @@ class Output {
     return false;
   }
   bool Write(const char* data, size_t size, std::string* err) {
-    if (WriteAll(fd_, data, size)) return true;
+    if (WriteAll(fd_, std::string_view(data, size))) return true;
     *err = SystemFault(temp_, "cannot write");
     return false;
   }
