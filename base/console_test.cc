@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -236,42 +235,6 @@ TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nIlleagle value (at most 79 characters "
                              "are allowed).\nPath: \tOK\n");
-}
-
-}  // namespace
-
-namespace {
-
-// A confirmed path is a full path to a regular file, or to nothing yet;
-// a FIFO is never opened in a way that waits for a writer.
-TEST_F(ConfirmPathTest, OnlyFullPathsToRegularFilesAreKept) {
-  const std::string fifo = folder_ + "/named.fifo";
-  const std::string sub = folder_ + "/named.d";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-  ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
-  const std::string relative = "\nIlleagle value (only full paths are allowed).";
-  const std::string special = "\nIlleagle value (only regular files are allowed).";
-  struct Case {
-    std::string start;
-    std::string answers;
-    std::string transcript_after_start;
-  };
-  const Case cases[] = {
-      {fifo, "Y\n" + readable_ + "\n", "\nRight? ( Y/N ): " + special + "\nPath: \tOK\n"},
-      {sub, "y\n" + readable_ + "\n", "\nRight? ( Y/N ): " + special + "\nPath: \tOK\n"},
-      {missing_, "n\nnamed.conf\n" + readable_ + "\n",
-       "\nRight? ( Y/N ): \nPath: " + relative + "\nPath: \tOK\n"},
-  };
-  for (const Case& c : cases) {
-    Dialogue d(c.answers);
-    TextField path;
-    StoreText(path, c.start);
-    ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: ")) << c.start;
-    EXPECT_EQ(std::string(path), readable_);
-    EXPECT_EQ(d.out.str(), c.start + c.transcript_after_start);
-  }
-  unlink(fifo.c_str());
-  rmdir(sub.c_str());
 }
 
 }  // namespace

@@ -15,5 +15,3 @@ constexpr char kLinuxConf[] = "/etc/conf.linuxconf";
 constexpr const char* kMailFolders[] = {"/etc/vmail", "/var/spool/vmail"};
 // The folders made inside the installation folder, as suffixes of it.
 constexpr const char* kInstallationSubfolders[] = {"/etc", "/log", "/bin"};
-// Appended to an edited file's path to name its backup copy.
-constexpr char kBackupSuffix[] = ".qvbackup";

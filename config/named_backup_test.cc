@@ -88,37 +88,4 @@ TEST_F(NamedBackupTest, LeftoverBackupIsKeptUnderTheNextNumber) {
   EXPECT_EQ(journal_.BackupOf(conf)->older, conf + ".qvbackup.2");
 }
 
-TEST_F(NamedBackupTest, OnlyARegularFileIsCopiedAndNeverBlocks) {
-  const std::string folder = Path("named.d");
-  const std::string fifo = Path("named.fifo");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);  // opened blocking, it would hang the copy
-  for (const std::string& conf : {folder, fifo}) {
-    Dialogue d("");
-    BackUpNamedConf(d.console, journal_, conf.c_str());
-    EXPECT_EQ(journal_.BackupOf(conf), nullptr) << conf;
-    EXPECT_FALSE(Exists(conf + ".qvbackup")) << conf;
-  }
-}
-
-// A link planted at the backup name is replaced, never written through.
-TEST_F(NamedBackupTest, LinkAtTheBackupNameIsNeverWrittenThrough) {
-  const std::string conf = Path("named.conf");
-  const std::string precious = Path("precious.txt");
-  std::ofstream(conf) << "options {};\n";
-  std::ofstream(precious) << "mine\n";
-  for (const std::string& target : {precious, Path("dangling")}) {
-    unlink((conf + ".qvbackup").c_str());
-    ASSERT_EQ(symlink(target.c_str(), (conf + ".qvbackup").c_str()), 0);
-    Dialogue d("");
-    BackUpNamedConf(d.console, journal_, conf.c_str());
-    EXPECT_EQ(Content(precious), "mine\n") << target;
-    EXPECT_FALSE(Exists(Path("dangling"))) << target;
-    struct stat st;
-    ASSERT_EQ(lstat((conf + ".qvbackup").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << target;
-    EXPECT_EQ(Content(conf + ".qvbackup"), "options {};\n") << target;
-  }
-}
-
 }  // namespace

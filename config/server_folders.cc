@@ -20,30 +20,19 @@ constexpr char kNotRootsAloneText[] =
 constexpr char kLinkText[] = "Illeagle value (only real folders are allowed).";
 constexpr char kBlankText[] = "Illeagle value (spaces are not allowed).";
 
-// A relative folder would be made inside the working folder, which goes away
-// at the end of the run: FullPathRefusal. And sendmail.cf, inetd.conf and the xinetd entry split
-// their fields on blanks and tabs, so with the mail part the folder may hold neither.
+// FullPathRefusal, and with the mail part no blank or tab either: sendmail.cf,
+// inetd.conf and the xinetd entry split their fields on them.
 const char* MailFolderRefusal(std::string_view answer) {
   if (answer.find_first_of(" \t") != std::string_view::npos) return kBlankText;
   return FullPathRefusal(answer);
 }
 
-// Prints a refusal the way a refused answer is printed; the question follows.
-void Refuse(Console& console, const char* refusal) {
+// Puts the field back as it was before a refused answer and prints the
+// refusal the way a refused answer is printed; the question follows.
+void Refuse(Console& console, TextField& folder, const TextField& before, const char* refusal) {
+  StoreText(folder, before);
   console.LineEnd();
   console.Print(refusal);
-}
-
-// Asks with `rule` and refuses a system folder, keeping the field as it was.
-bool AskFolder(Console& console, std::string_view question, TextField& folder, TextRule rule) {
-  for (;;) {
-    TextField before;
-    StoreText(before, folder);
-    if (!AskText(console, question, folder, rule)) return false;
-    if (!IsSystemFolder(folder)) return true;
-    StoreText(folder, before);
-    Refuse(console, kSystemFolderText);
-  }
 }
 
 enum class Takeover { kTaken, kDeclined, kEndOfInput };
@@ -74,30 +63,36 @@ Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* fo
 bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField& folder,
                            bool mail) {
   for (;;) {
-    if (!AskFolder(console, kInstallationQuestion, folder,
-                   mail ? MailFolderRefusal : FullPathRefusal))
+    TextField before;
+    StoreText(before, folder);
+    if (!AskText(console, kInstallationQuestion, folder,
+                 mail ? MailFolderRefusal : FullPathRefusal))
       return false;
+    if (IsSystemFolder(folder)) {
+      Refuse(console, folder, before, kSystemFolderText);
+      continue;
+    }
     if (mkdir(folder, 0755) == 0) {
       if (OnlyRootCanChange(folder)) {
         journal.Created(folder);
         return true;
       }
       rmdir(folder);
-      Refuse(console, kNotRootsAloneText);
+      Refuse(console, folder, before, kNotRootsAloneText);
       continue;
     }
     int error = errno;
     struct stat st;
     if (error == EEXIST && lstat(folder, &st) == 0) {
       if (S_ISLNK(st.st_mode)) {
-        Refuse(console, kLinkText);
+        Refuse(console, folder, before, kLinkText);
         continue;
       }
       // Only a folder can be taken over; a file in the way is no installation folder.
       if (!S_ISDIR(st.st_mode)) {
         error = ENOTDIR;
       } else if (!OnlyRootCanChange(folder)) {
-        Refuse(console, kNotRootsAloneText);
+        Refuse(console, folder, before, kNotRootsAloneText);
         continue;
       } else {
         Takeover takeover = OfferTakeover(console, journal, folder);
@@ -111,7 +106,13 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
 
 bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder) {
   for (;;) {
-    if (!AskFolder(console, kRootQuestion, folder, FullPathRefusal)) return false;
+    TextField before;
+    StoreText(before, folder);
+    if (!AskText(console, kRootQuestion, folder, FullPathRefusal)) return false;
+    if (IsSystemFolder(folder)) {
+      Refuse(console, folder, before, kSystemFolderText);
+      continue;
+    }
     if (mkdir(folder, 0777) == 0) {
       journal.Created(folder);
       return true;

@@ -20,7 +20,13 @@ if [[ $mail == --mail ]]; then
   # With the mail part: creating the popusers group and keeping the root folder.
   answers=(y '' '' '' y '' '' '' '' '' '' '' 192.168.1.20 y)
 fi
-after_install=()
+# The installed service answers a client on its port, then qvremove takes
+# everything off again (each command runs in a fresh process tree, so the
+# service is started there first).
+after_install=(
+  "quorvane start && bash -c 'exec 3<>/dev/tcp/127.0.0.1/33333; printf \"STATUS\\r\\nQUIT\\r\\n\" >&3; tr -d \"\\r\" <&3' && quorvane stop"
+  "echo y | /usr/local/quorvane/bin/qvremove"
+)
 
 echo "=== Answers ==="
 for answer in "${answers[@]}"; do echo "${answer:-<Enter>}"; done

@@ -38,9 +38,9 @@ unsigned char Fail(Console& console, const std::string& why) {
 // The service reads its lists as root: writable by root only, whatever the umask allows.
 mode_t ListMode() { return NewFileMode() & 0644; }
 
-// Makes `path` with `text` unless it opens for reading; records it when made.
-unsigned char WriteListIfMissing(Console& console, InstallJournal& journal, const std::string& path,
-                                 std::string_view text) {
+// Writes `path` with `text` (never through a link); records it when made.
+unsigned char WriteList(Console& console, InstallJournal& journal, const std::string& path,
+                        std::string_view text) {
   const bool existed = PathExists(path.c_str());
   std::string err;
   if (!WriteNewFile(path, text, ListMode(), &err)) return Fail(console, err);
@@ -77,7 +77,7 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
     uint8_t address[4];
     if (!AskAddress(console_, address)) return 1;
     const std::string text = std::string(kAccessListHead) + FormatAddress(address) + "\n";
-    if (WriteListIfMissing(console_, journal_, access_list, text) != 0) return 1;
+    if (WriteList(console_, journal_, access_list, text) != 0) return 1;
   }
   if (!mail) return 0;
 
@@ -96,5 +96,5 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
 
   const std::string domains = folder + "/etc/VirtualDomains";
   if (CanOpenForReading(domains.c_str())) return 0;
-  return WriteListIfMissing(console_, journal_, domains, kVirtualDomainsText);
+  return WriteList(console_, journal_, domains, kVirtualDomainsText);
 }

@@ -59,11 +59,15 @@ int StartShell(const std::string& command_line, int output_fd, pid_t* pid) {
   posix_spawnattr_init(&attributes);
   // Default dispositions and an empty mask: the child never runs the
   // installer's handler and gets the signals the installer blocks. Its own
-  // process group lets the interrupt handler stop the whole command.
-  sigset_t all, none;
-  sigfillset(&all);
+  // process group lets the interrupt handler stop the whole command. In
+  // that group it is in the terminal's background, where a terminal set to
+  // `tostop` would stop it at its first message: SIGTTOU stays ignored.
+  signal(SIGTTOU, SIG_IGN);
+  sigset_t all_but_ttou, none;
+  sigfillset(&all_but_ttou);
+  sigdelset(&all_but_ttou, SIGTTOU);
   sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setsigdefault(&attributes, &all_but_ttou);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes,

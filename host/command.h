@@ -3,8 +3,8 @@
 // The only place that runs shell commands. A command runs through
 // /bin/sh -c with standard input from /dev/null (so it can never eat the
 // administrator's answers), its standard output on a pipe, a fixed PATH and
-// a minimal environment, default signal handling, and in a process group of
-// its own that the interrupt handler stops. Success is judged by a
+// a minimal environment, default signal handling (but SIGTTOU ignored), and
+// in a process group of its own that the interrupt handler stops. Success is judged by a
 // command's effect; its exit status only explains a failure.
 
 #include <cstddef>

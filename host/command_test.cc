@@ -62,7 +62,8 @@ TEST(CommandTest, CommandsNeverReadTheInstallersInput) {
 }
 
 // Nothing of the installer's own state reaches a command: not its
-// environment, not the signals it ignores or blocks.
+// environment, not the signals it ignores or blocks. SIGTTOU is ignored so
+// that a command in the terminal's background can always write to it.
 TEST(CommandTest, CommandsStartWithAFixedEnvironmentAndDefaultSignals) {
   const std::string old_path = getenv("PATH") ? getenv("PATH") : "";
   setenv("QV_FROM_THE_ADMINISTRATORS_SHELL", "1", 1);
@@ -91,7 +92,7 @@ done)sh",
   EXPECT_EQ(out.str(),
             "PATH=/usr/sbin:/usr/bin:/sbin:/bin\n"
             "SigBlk 0\n"
-            "SigIgn 0\n");
+            "SigIgn 2097152\n");  // SIGTTOU alone
 }
 
 TEST(CommandTest, DaemonHoldingThePipeDoesNotHangTheRun) {

@@ -10,6 +10,7 @@
 
 #include "host/command.h"
 #include "host/decode_tool.h"
+#include "host/files.h"
 #include "host/private_folder.h"
 #include "host/remove_dir.h"
 #include "payload/payload.h"
@@ -23,19 +24,11 @@ constexpr int kFeedPipeSize = 1 << 20;
 // In the feeding child: writes the payload text exactly as stored, without
 // a final line feed, into the named pipe `path` once the decoder opens it.
 [[noreturn]] void FeedPayload(const char* path) {
-  int fd = open(path, O_WRONLY | O_CLOEXEC);
+  int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) _exit(1);
   fcntl(fd, F_SETPIPE_SZ, kFeedPipeSize);
-  const char* next = kPayloadText;
-  size_t left = kPayloadTextSize;
-  while (left > 0) {
-    ssize_t n = write(fd, next, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) _exit(1);
-    next += n;
-    left -= static_cast<size_t>(n);
-  }
-  _exit(close(fd) == 0 ? 0 : 1);
+  const bool written = WriteAll(fd, std::string_view(kPayloadText, kPayloadTextSize));
+  _exit(close(fd) == 0 && written ? 0 : 1);
 }
 
 // Makes `path` a named pipe that a child process fills with the payload

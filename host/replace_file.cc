@@ -31,11 +31,12 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* err) {
+bool ReadWholeFile(const std::string& path, std::string* content, std::string* err,
+                   struct stat* st) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return FailWithErrno(err, "can't open", path);
-  struct stat st;
-  if (!StatRegularFile(fd, &st)) {
+  struct stat opened;
+  if (!StatRegularFile(fd, st ? st : &opened)) {
     FailWithErrno(err, "can't read", path);
     KeepingErrno([&] { close(fd); });
     return false;

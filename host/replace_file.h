@@ -13,9 +13,11 @@
 #include <string_view>
 
 // Reads the whole of a regular file into `content`, never blocking on a
-// FIFO or device (those fail with EINVAL). False with errno from the failing
-// call (and `err` filled); changes nothing on disk.
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* err);
+// FIFO or device (those fail with EINVAL); `st`, when given, receives what
+// the open file is. False with errno from the failing call (and `err`
+// filled); changes nothing on disk.
+bool ReadWholeFile(const std::string& path, std::string* content, std::string* err,
+                   struct stat* st = nullptr);
 
 // Creates something at `prefix` followed by six random characters, trying
 // fresh names while `create` fails with EEXIST. `create` makes the path

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@
 namespace {
 
 class ReplaceFileTest : public testing::Test {
- public:
+ protected:
   void SetUp() override {
     char name[] = "/tmp/qv-replace-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
@@ -65,64 +64,6 @@ TEST_F(ReplaceFileTest, ReadWholeFileKeepsEveryByteAndReportsOpenErrors) {
   EXPECT_FALSE(ReadWholeFile(Path("missing"), &content, &err));
   EXPECT_EQ(errno, ENOENT);
   EXPECT_NE(err.find(Path("missing")), std::string::npos);
-}
-
-// What a replacement takes the place of is kept, a link as a link; a
-// replacement that cannot go in leaves everything as it was.
-TEST_F(ReplaceFileTest, ReplacementSetsAsideWhatWasThere) {
-  struct Case {
-    const char* name;
-    std::function<void(ReplaceFileTest&)> plant;
-    bool replaced;
-    std::vector<std::string> names_after;  // without the set-aside name
-  };
-  const std::vector<Case> cases = {
-      {"nothing", [](ReplaceFileTest&) {}, true, {"p"}},
-      {"file", [](ReplaceFileTest& t) { t.Put("p", "old\n"); }, true, {"p"}},
-      {"link", [](ReplaceFileTest& t) { symlink("/nowhere", t.Path("p").c_str()); }, true, {"p"}},
-      {"folder",
-       [](ReplaceFileTest& t) {
-         mkdir(t.Path("p").c_str(), 0755);
-         t.Put("p/x", "inside\n");
-       },
-       false,
-       {"p"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    RemoveDir(dir_.c_str());
-    ASSERT_EQ(mkdir(dir_.c_str(), 0700), 0);
-    c.plant(*this);
-    struct stat before = {};
-    const bool existed = lstat(Path("p").c_str(), &before) == 0;
-    std::string set_aside, err;
-    EXPECT_EQ(ReplaceFile(Path("p"), "new\n", 0644, &set_aside, &err), c.replaced) << err;
-    std::vector<std::string> names = Names();
-    if (!set_aside.empty()) {
-      struct stat kept;
-      ASSERT_EQ(lstat(set_aside.c_str(), &kept), 0);
-      EXPECT_EQ(kept.st_ino, before.st_ino);
-      names.erase(std::find(names.begin(), names.end(), set_aside.substr(dir_.size() + 1)));
-    }
-    EXPECT_EQ(set_aside.empty(), !c.replaced || !existed);
-    EXPECT_EQ(names, c.names_after);
-    if (c.replaced) {
-      EXPECT_EQ(Get("p"), "new\n");
-    }
-  }
-}
-
-TEST_F(ReplaceFileTest, WriteNewFileRefusesALinkAndLeavesIt) {
-  Put("target", "precious\n");
-  for (const char* target : {"target", "missing"}) {
-    unlink(Path("p").c_str());
-    ASSERT_EQ(symlink(Path(target).c_str(), Path("p").c_str()), 0);
-    std::string err;
-    EXPECT_FALSE(WriteNewFile(Path("p"), "new\n", 0644, &err));
-    EXPECT_EQ(errno, ELOOP);
-    EXPECT_EQ(Get("target"), "precious\n");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"p", "target"}));
-  }
 }
 
 TEST_F(ReplaceFileTest, ReplacementCreatesAMissingFile) {

@@ -84,11 +84,14 @@ void ExplainSetupFailure(const std::string& sandbox_error) {
   fprintf(stderr, "qvpreview: %s", sandbox_error.c_str());
 }
 
+// An interrupt is passed on to the installer; a reader that goes away
+// (`qvpreview | head`) must not end this program before it cleans up.
 void CatchInterrupts() {
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 // A run the administrator follows and answers on this program's console,
@@ -122,9 +125,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string release_dir = ReleaseDir();
-  if (access((release_dir + "/qvinstall").c_str(), X_OK) != 0) {
-    fprintf(stderr, "qvpreview: no qvinstall beside this program in %s\n", release_dir.c_str());
-    return 1;
+  for (const char* program : {"qvinstall", "decode"}) {
+    if (access((release_dir + "/" + program).c_str(), X_OK) != 0) {
+      fprintf(stderr, "qvpreview: no %s beside this program in %s\n", program, release_dir.c_str());
+      return 1;
+    }
   }
   CatchInterrupts();
 
@@ -145,5 +150,5 @@ int main(int argc, char** argv) {
   printf("%s", PreviewReport(sandbox, result.changes).c_str());
   printf("Nothing was changed on this host.\n");
   fflush(stdout);
-  return ExitStatus(result);
+  return g_interrupt ? 128 + g_interrupt : ExitStatus(result);
 }

@@ -25,7 +25,8 @@ TEST(InstallScenarioTest, AllDefaultsWithoutMailPart) {
              "/usr/lib/libqvdns-0.1.so", "/usr/lib/libqvsml-0.1.so", kDefaultInstallationFolder,
              InFolder("/bin"), InFolder("/bin/libqvdns-0.1.so"), InFolder("/bin/libqvsml-0.1.so"),
              InFolder("/bin/quorvane"), InFolder("/bin/qvremove"), InFolder("/etc"),
-             InFolder("/etc/hosts.allow"), InFolder("/log"), kInitLog}));
+             InFolder("/etc/hosts.allow"), InFolder("/log"), InFolder("/log/quorvane.log"),
+             InFolder("/log/quorvane.pid"), kInitLog}));
   EXPECT_EQ(run.changes.changed, Paths{});
   EXPECT_EQ(run.changes.deleted, Paths{});
 

@@ -5,10 +5,13 @@
                                 one SMTP transaction per file, from ADDR
                                 when given; prints "accepted NAME", or
                                 "refused CODE" for a refused recipient
+  talk LINE...                  POP3 over port 110 by hand: sends each
+                                LINE (Python escapes allowed) and prints the
+                                first line of each answer
   wait MBOX COUNT SECONDS       waits until the mbox holds COUNT messages
   fetch LOGIN PASSWORD DIR      POP3 over port 110: RETR each message into
-        [--delete] [--hold S]   DIR/N, DELE them with --delete, stay logged
-                                in S seconds with --hold, then QUIT
+        [--delete]              DIR/N, DELE them with --delete, with --hold
+        [--hold FILE]           stay logged in until FILE exists, then QUIT
 """
 import os
 import poplib
@@ -64,15 +67,41 @@ def fetch(login, password, folder, options):
         if '--delete' in options:
             pop.dele(number)
     if '--hold' in options:
-        time.sleep(float(options[options.index('--hold') + 1]))
+        release = options[options.index('--hold') + 1]
+        deadline = time.time() + 60
+        while not os.path.exists(release) and time.time() < deadline:
+            time.sleep(0.1)
     print(pop.quit().decode())
     print('fetched', count)
+
+
+def talk(lines):
+    import socket
+    with socket.create_connection(('localhost', 110), timeout=30) as connection:
+        answers = connection.makefile('rb')
+        print(answers.readline().decode().rstrip())
+        for line in lines:
+            connection.sendall(line.encode().decode('unicode_escape').encode('latin-1') + b'\r\n')
+            try:
+                answer = answers.readline().decode('latin-1').rstrip()
+            except ConnectionResetError:  # the server closed with this line unread
+                answer = ''
+            print(answer if answer else '(closed)')
+            if not answer:
+                break
+            words = line.upper().split()
+            multi_line = words and (words[0] in ('CAPA', 'RETR', 'TOP') or
+                                    (words[0] in ('LIST', 'UIDL') and len(words) == 1))
+            while multi_line and answer.startswith('+OK') and answer != '.':
+                answer = answers.readline().decode('latin-1').rstrip()
 
 
 def main(args):
     command = args[0]
     if command == 'send':
         send(args[1:])
+    elif command == 'talk':
+        talk(args[1:])
     elif command == 'wait':
         wait(args[1], int(args[2]), float(args[3]))
     elif command == 'fetch':

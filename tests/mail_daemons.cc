@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "tests/installer_run.h"
 #include "tests/layer_cache.h"
 
 namespace {
@@ -18,6 +19,9 @@ constexpr char kStopByPidFile[] = R"(stop_daemon() {
   while kill -0 "$pid" 2>/dev/null && [ $n -lt 50 ]; do sleep 0.1; n=$((n + 1)); done
 }
 )";
+
+constexpr char kStopAll[] =
+    "for daemon in sendmail xinetd inet; do /etc/rc.d/init.d/$daemon stop >/dev/null; done";
 
 // The script prints what the stand-ins print, so transcripts read the same.
 std::string InitScript(const std::string& name, const std::string& pid_file,
@@ -54,10 +58,12 @@ void SeedMailDaemons(Sandbox& sandbox) {
   // Debian's queue belongs to its own mail user, which a configuration
   // without TrustedUser cannot write.
   sandbox.SeedDir("/var/spool/mqueue", 0700);
-  // The queue is run every few seconds, so deferred mail goes out soon.
+  // The queue is run every few seconds, so deferred mail goes out soon;
+  // the load of a busy test machine must not make sendmail queue or refuse.
   sandbox.Seed("/etc/rc.d/init.d/sendmail",
                InitScript("sendmail", "/var/run/sendmail.pid",
-                          "/usr/sbin/sendmail -C /etc/sendmail.cf -bd -q3s"),
+                          "/usr/sbin/sendmail -C /etc/sendmail.cf -OQueueLA=1000 "
+                          "-ORefuseLA=1000 -bd -q3s"),
                0755);
   sandbox.Seed("/etc/rc.d/init.d/xinetd",
                InitScript("xinetd", "/var/run/xinetd.pid",
@@ -69,11 +75,19 @@ void SeedMailDaemons(Sandbox& sandbox) {
   sandbox.SeedCopy(kMailClient, QV_SOURCE_DIR "/tests/mail_client.py");
 }
 
+RunResult RunInstallerWithDaemons(Sandbox& sandbox, const std::string& answers) {
+  RunOptions options;
+  options.working_dir = DistDir();
+  options.stdin_text = answers;
+  return sandbox.Run(
+      {"/bin/sh", "-c", "trap '" + std::string(kStopAll) + "' EXIT\n" + DistDir() + "/qvinstall"},
+      options);
+}
+
 RunResult RunWithDaemons(Sandbox& sandbox, const std::string& script, int timeout_seconds) {
   RunOptions options;
   options.timeout_seconds = timeout_seconds;
-  const std::string stop_all =
-      "for daemon in sendmail xinetd inet; do /etc/rc.d/init.d/$daemon stop >/dev/null; done";
+  const std::string stop_all = kStopAll;
   return sandbox.Run({"/bin/sh", "-c", "trap '" + stop_all + "' EXIT\n{\n" + script + "\n} 2>&1"},
                      options);
 }

@@ -24,6 +24,10 @@ void SeedMailDaemons(Sandbox& sandbox);
 // The Python client (tests/mail_client.py) inside the sandbox.
 inline constexpr char kMailClient[] = "/usr/local/lib/qvtest/mail_client.py";
 
+// Runs the built installer as RunInstaller does; the daemons its restarts
+// started are stopped by their pid files when it ends.
+RunResult RunInstallerWithDaemons(Sandbox& sandbox, const std::string& answers);
+
 // Runs the shell `script` in the sandbox; whatever daemons the init
 // scripts started are stopped by their pid files when it ends, even when
 // it fails. Standard error is joined to the output.

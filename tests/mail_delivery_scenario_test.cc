@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,12 @@ std::string WithoutTraceHeaders(const std::string& text) {
   return text.substr(at);
 }
 
+// "m1", "m2", ...
+std::string MessageName(int number) {
+  std::string name = "m";
+  return name.append(std::to_string(number));
+}
+
 class MailDeliveryTest : public testing::Test {
  protected:
   // A mail host with the real daemons; false (the test skipped) when the
@@ -89,8 +96,8 @@ class MailDeliveryTest : public testing::Test {
 
   // Installs with the mail part; then lists the domain and its user.
   void Install() {
-    RunResult run =
-        RunInstaller(sandbox_, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress + "n\n");
+    RunResult run = RunInstallerWithDaemons(
+        sandbox_, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress + "n\n");
     ASSERT_EQ(run.exit_status, 0) << run.output;
   }
 
@@ -126,27 +133,39 @@ class MailDeliveryTest : public testing::Test {
   std::string skip_reason_;
 };
 
-TEST_F(MailDeliveryTest, SmtpInPop3OutThroughXinetd) {
-  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+// The whole path through either super-server: SMTP in, vdeliver, the
+// mailbox, vpop3d, POP3 out, DELE and QUIT.
+class SmtpInPop3OutTest : public MailDeliveryTest,
+                          public testing::WithParamInterface<SuperServer> {};
+
+TEST_P(SmtpInPop3OutTest, MessageComesBackByteForByteAndIsDeleted) {
+  if (!SetUpHost(GetParam())) GTEST_SKIP() << skip_reason_;
   const std::string message = Message("first", "alice@example.test");
   SeedMessage("first", message);
   Install();
+  const std::string check_entry = GetParam() == SuperServer::kXinetd
+                                      ? "grep -q vpop3d /etc/xinetd.d/ipop3\n"
+                                      : "grep -q '^pop-3.*vpop3d' /etc/inetd.conf\n";
   RunResult run = RunClients(
-      "xinetd", std::string("client send sender@qvhost.example.test alice@example.test ") + kWork +
-                    "/first\n"
-                    "client wait " +
-                    kMailbox +
-                    " 1 30\n"
-                    "cp " +
-                    kMailbox + " " + kWork +
-                    "/delivered\n"
-                    "client fetch alice@example.test " +
-                    kPassword + " " + kWork +
-                    "/fetched --delete\n"
-                    "client wait " +
-                    kMailbox + " 0 0\n");
+      GetParam() == SuperServer::kXinetd ? "xinetd" : "inet",
+      check_entry + "client send sender@qvhost.example.test alice@example.test " + kWork +
+          "/first\n"
+          "client wait " +
+          kMailbox +
+          " 1 30\n"
+          "cp " +
+          kMailbox + " " + kWork +
+          "/delivered\n"
+          "client fetch alice@example.test " +
+          kPassword + " " + kWork +
+          "/fetched --delete\n"
+          "client wait " +
+          kMailbox + " 0 0\n");
   EXPECT_NE(run.output.find("accepted first\nmessages 1\n"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("+OK bye\nfetched 1\nmessages 0\n"), std::string::npos) << run.output;
+  EXPECT_NE(
+      run.output.find("+OK alice@example.test has 1 messages\n+OK bye\nfetched 1\nmessages 0\n"),
+      std::string::npos)
+      << run.output;
 
   const std::string delivered = sandbox_.ReadAfter(std::string(kWork) + "/delivered").value_or("");
   EXPECT_EQ(delivered.rfind("From sender@qvhost.example.test ", 0), 0u) << delivered;
@@ -157,6 +176,213 @@ TEST_F(MailDeliveryTest, SmtpInPop3OutThroughXinetd) {
   const std::string fetched = sandbox_.ReadAfter(std::string(kWork) + "/fetched/1").value_or("");
   EXPECT_EQ(WithoutTraceHeaders(fetched), message) << fetched;
   EXPECT_EQ(sandbox_.ReadAfter(kMailbox), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(SuperServers, SmtpInPop3OutTest,
+                         testing::Values(SuperServer::kXinetd, SuperServer::kInetd),
+                         [](const testing::TestParamInfo<SuperServer>& info) {
+                           return info.param == SuperServer::kXinetd ? "Xinetd" : "Inetd";
+                         });
+
+// What must not reach a virtual mailbox does not, and the host's own mail
+// still reaches its users through sendmail's own local mailer.
+TEST_F(MailDeliveryTest, SendmailRoutesEachAddressWhereItBelongs) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  sandbox_.Seed("/etc/passwd", *sandbox_.ReadAfter("/etc/passwd") +
+                                   "hostuser:x:1500:1500:Host User:/home/hostuser:/bin/sh\n");
+  for (const char* name : {"local", "unknown", "unlisted", "relay"})
+    SeedMessage(name, Message(name, "x"));
+  Install();
+  const std::string from = "hostuser@qvhost.example.test ";
+  const std::string w = std::string(kWork) + "/";
+  RunResult run = RunClients(
+      "xinetd", "client send " + from + "hostuser@qvhost.example.test " + w + "local\n" +
+                    "client send " + from + "nobody@example.test " + w + "unknown\n" +
+                    "client send " + from + "alice@unlisted.test " + w + "unlisted\n" +
+                    // A client elsewhere: mail for the virtual domain is taken, relaying refused.
+                    "ip addr add 10.1.2.3/32 dev lo\n"
+                    "client send --source 10.1.2.3 " +
+                    from + "stranger@elsewhere.test " + w + "relay\n" +
+                    "client send --source 10.1.2.3 " + from + "alice@example.test " + w +
+                    "relay\n" +
+                    // The local message and the bounce for the unknown user.
+                    "client wait /var/mail/hostuser 2 30\n"
+                    "client wait " +
+                    kMailbox + " 1 30\n");
+  EXPECT_NE(run.output.find("accepted local\naccepted unknown\naccepted unlisted\nrefused 550\n"
+                            "accepted relay\nmessages 2\nmessages 1\n"),
+            std::string::npos)
+      << run.output << Logs();
+  const std::string local = sandbox_.ReadAfter("/var/mail/hostuser").value_or("");
+  EXPECT_NE(local.find("\nSubject: local\n"), std::string::npos) << local;
+  EXPECT_NE(local.find("nobody@example.test: no such user"), std::string::npos) << local;
+  EXPECT_NE(local.find("\n>From the start of a line\n"), std::string::npos) << local;
+  EXPECT_FALSE(sandbox_.StatAfter("/var/spool/vmail/unlisted.test"));
+  EXPECT_FALSE(sandbox_.StatAfter("/var/spool/vmail/example.test/nobody"));
+  const std::string mailbox = sandbox_.ReadAfter(kMailbox).value_or("");
+  EXPECT_NE(mailbox.find("\nSubject: relay\n"), std::string::npos) << mailbox;
+}
+
+// Twenty messages sent while a POP3 session holds the mailbox wait for it,
+// then all arrive, each once and whole.
+TEST_F(MailDeliveryTest, MailSentDuringAPop3SessionArrivesWhenItEnds) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  constexpr int kCount = 20;
+  for (int i = 1; i <= kCount; ++i)
+    SeedMessage(MessageName(i), Message(MessageName(i), "alice@example.test"));
+  Install();
+  const std::string w = std::string(kWork) + "/";
+  // Each message in its own SMTP connection: sendmail answers DATA only
+  // once its delivery has been tried, which waits for the lock.
+  RunResult run =
+      RunClients("xinetd", "client fetch alice@example.test " + std::string(kPassword) + " " + w +
+                               "held --hold " + w + "release > " + w + "held.log &\n" +
+                               "while [ ! -e " + kMailbox +
+                               ".lock ]; do sleep 0.1; done\n"
+                               "for i in $(seq 1 " +
+                               std::to_string(kCount) +
+                               "); do\n"
+                               "  client send sender@qvhost.example.test alice@example.test " +
+                               w + "m$i > " + w +
+                               "sent.$i &\n"
+                               "done\n"
+                               "sleep 3\n"
+                               "client wait " +
+                               kMailbox +
+                               " 1 0\n"
+                               "touch " +
+                               w +
+                               "release\n"
+                               "wait\n"
+                               "cat " +
+                               w +
+                               "sent.* | grep -c accepted\n"
+                               "client wait " +
+                               kMailbox +
+                               " 20 40\n"
+                               "client fetch alice@example.test " +
+                               kPassword + " " + w + "all\n");
+  EXPECT_NE(run.output.find("messages 0\n20\nmessages 20\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("fetched 20\n"), std::string::npos) << run.output;
+  EXPECT_NE(sandbox_.ReadAfter(w + "held.log").value_or("").find("fetched 0\n"), std::string::npos);
+  std::vector<std::string> arrived;
+  for (int i = 1; i <= kCount; ++i)
+    arrived.push_back(WithoutTraceHeaders(
+        sandbox_.ReadAfter(std::string(kWork) + "/all/" + std::to_string(i)).value_or("")));
+  std::sort(arrived.begin(), arrived.end());
+  std::vector<std::string> sent;
+  for (int i = 1; i <= kCount; ++i) sent.push_back(Message(MessageName(i), "alice@example.test"));
+  std::sort(sent.begin(), sent.end());
+  EXPECT_EQ(arrived, sent);
+}
+
+// vdeliver's answers to sendmail, and a delivery cut short by a full disk
+// that leaves the mailbox as it was.
+TEST_F(MailDeliveryTest, VdeliverAnswersWithSysexitsCodes) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  Install();
+  const struct {
+    std::string arguments, expected;
+  } cases[] = {
+      {"alice example.test", "0"},     {"ALICE Example.Test.", "0"},
+      {"nobody example.test", "67"},   {"alice unlisted.test", "68"},
+      {"../alice example.test", "67"}, {"alice ..", "68"},
+      {".alice example.test", "67"},   {"alice", "64"},
+      {"-x alice example.test", "64"},
+  };
+  std::string script = "set +e\nvdeliver=" + InFolder("/bin/vdeliver") + "\n";
+  std::string expected;
+  for (const auto& c : cases) {
+    script += "echo 'Subject: code' | $vdeliver " + c.arguments + " 2>/dev/null; echo \"" +
+              c.arguments + ": $?\"\n";
+    expected += c.arguments + ": " + c.expected + "\n";
+  }
+  // A disk too small for the message: the two earlier messages stay as they were.
+  script += "cp " + std::string(kMailbox) + " " + kWork +
+            "/before\n"
+            "mount -t tmpfs -o size=12k tmpfs /var/spool/vmail/example.test\n"
+            "cp " +
+            kWork + "/before " + kMailbox +
+            "\n"
+            "head -c 100000 /dev/zero | tr '\\0' x | $vdeliver alice example.test 2>/dev/null; "
+            "echo \"full: $?\"\n"
+            "cmp " +
+            kMailbox + " " + kWork +
+            "/before && echo unchanged\n"
+            "umount /var/spool/vmail/example.test\n"
+            "mv /etc/Quorvane.conf /etc/Quorvane.conf.away\n"
+            "echo x | $vdeliver alice example.test; echo \"no configuration: $?\"\n";
+  expected += "full: 75\nunchanged\n";
+  RunResult run = RunClients("xinetd", script);
+  EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("vdeliver: /etc/Quorvane.conf: No such file or directory\n"
+                            "no configuration: 78\n"),
+            std::string::npos)
+      << run.output;
+}
+
+// vpop3d through xinetd answers every bad input with -ERR and keeps going;
+// three failed logins end the session.
+TEST_F(MailDeliveryTest, Vpop3dRefusesBadInputWithoutCrashing) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  Install();
+  RunResult run =
+      RunClients("xinetd",
+                 "client talk STAT 'USER alice@example.test' 'RETR 1' 'PASS wrong' HELO "
+                 "\"USER $(head -c 2000 /dev/zero | tr '\\0' a)\" 'USER a\\x00\\xff' 'LIST 0' NOOP "
+                 "'USER root' 'USER alice%example.test' " +
+                     std::string(kPassword).insert(1, "PASS ") +
+                     " 'PASS again' 'LIST 9' 'RETR 1' STAT 'UIDL 1' QUIT\n"
+                     "client talk 'USER a@example.test' 'PASS x' 'USER a@example.test' 'PASS y' "
+                     "'USER alice@example.test' 'PASS z' NOOP\n");
+  EXPECT_NE(run.output.find("+OK POP3 server ready\n"
+                            "-ERR log in first\n"
+                            "+OK send your password\n"
+                            "-ERR log in first\n"
+                            "-ERR invalid user name or password\n"
+                            "-ERR unknown command\n"
+                            "-ERR command line too long\n"
+                            "-ERR command holds bytes that are not printable text\n"
+                            "-ERR invalid message number\n"
+                            "+OK\n"
+                            "-ERR only virtual mailboxes are served here: log in as user@domain\n"
+                            "+OK send your password\n"
+                            "+OK alice@example.test has 0 messages\n"
+                            "-ERR already logged in\n"
+                            "-ERR no such message\n"
+                            "-ERR no such message\n"
+                            "+OK 0 0\n"
+                            "-ERR no such message\n"
+                            "+OK bye\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("-ERR invalid user name or password\n"
+                            "+OK send your password\n"
+                            "-ERR too many failed logins\n"
+                            "(closed)\n"),
+            std::string::npos)
+      << run.output;
+}
+
+// A login without a domain is the host's own POP3 daemon's: vpop3d hands
+// it the USER line and relays the rest of the session.
+TEST_F(MailDeliveryTest, LoginWithoutADomainGoesToTheSystemPop3Daemon) {
+  if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
+  sandbox_.Seed("/usr/sbin/ipop3d",
+                "#!/bin/sh\n"
+                "echo '+OK the host POP3 daemon'\n"
+                "while read -r line; do\n"
+                "  line=$(printf '%s' \"$line\" | tr -d '\\r')\n"
+                "  echo \"+OK host daemon got $line\"\n"
+                "  [ \"$line\" = QUIT ] && exit 0\n"
+                "done\n",
+                0755);
+  Install();
+  RunResult run = RunClients("xinetd", "client talk NOOP 'USER root' 'PASS secret' QUIT\n");
+  EXPECT_NE(run.output.find("+OK POP3 server ready\n+OK\n+OK host daemon got USER root\n"
+                            "+OK host daemon got PASS secret\n+OK host daemon got QUIT\n"),
+            std::string::npos)
+      << run.output;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "mail/sendmail_template.h"
 #include "tests/installer_run.h"
-#include "tests/layer_cache.h"
+#include "tests/mail_daemons.h"
 #include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
@@ -330,10 +330,9 @@ class RealSendmailTest : public testing::Test {
   static constexpr char kCf[] = "/etc/qvtest/sendmail.cf";
 
   void SetUp() override {
-    std::string layer, err;
-    if (!PackageLayer({"sendmail-bin", "sendmail-cf", "m4"}, &layer, &err))
+    std::string err;
+    if (!AddMailDaemonLayer(sandbox_, SuperServer::kXinetd, &err))
       GTEST_SKIP() << "no sendmail to check the template with: " << err;
-    sandbox_.AddLayer(layer);
     // sendmail waits a minute for a host name that is not fully qualified.
     sandbox_.Seed("/etc/hosts", "127.0.0.1\tlocalhost\n127.0.1.1\tqvhost.example.test qvhost\n");
     // A root-owned queue: Debian's belongs to its own mail user.

@@ -1,21 +1,21 @@
 // qvpreview run as an administrator runs it, on this machine itself: its
-// report, and that the machine is left exactly as it was.
+// report, and that the machine is left as it was, without a mount or a
+// process of the preview.
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 
-#include "sandbox/layer_files.h"
 #include "tests/installer_run.h"
 
 namespace {
@@ -49,18 +49,13 @@ void Snapshot(const std::string& folder, bool recursive, std::map<std::string, s
   closedir(dir);
 }
 
-// The watched part of the machine, its mounts, and who runs the release's programs.
+// The watched part of the machine and its mounts.
 std::map<std::string, std::string> MachineState() {
   std::map<std::string, std::string> state;
   for (const char* tree : kWatchedTrees) Snapshot(tree, true, &state);
   for (const char* folder : kWatchedFolders) Snapshot(folder, false, &state);
   std::ifstream mounts("/proc/self/mountinfo");
   state["mounts"] = std::string(std::istreambuf_iterator<char>(mounts), {});
-  for (const std::string& pid : DirNames("/proc")) {
-    char exe[4096];
-    ssize_t n = readlink(("/proc/" + pid + "/exe").c_str(), exe, sizeof exe);
-    if (n > 0 && std::string(exe, n).rfind(DistDir() + "/", 0) == 0) state["process " + pid] = exe;
-  }
   return state;
 }
 
@@ -81,6 +76,7 @@ std::string Differences(const std::map<std::string, std::string>& before,
 struct PreviewRun {
   std::string output;
   int status = -1;
+  bool left_processes = true;  // any of qvpreview's descendants outlived it
 };
 
 // Runs qvpreview over the demo host with `answers` on its standard input;
@@ -89,6 +85,8 @@ PreviewRun RunPreview(const std::string& answers, int signal = 0,
                       const std::string& signal_after = "") {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0) return {};
+  // Orphans of the preview become this process's children, to be counted.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
   pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
@@ -119,6 +117,7 @@ PreviewRun RunPreview(const std::string& answers, int signal = 0,
   close(out[0]);
   if (signal) close(in[1]);
   waitpid(pid, &run.status, 0);
+  run.left_processes = !(waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
   return run;
 }
 
@@ -126,6 +125,7 @@ TEST(PreviewScenarioTest, ReportsPathsAndDiffsAndLeavesTheMachineAsItWas) {
   std::map<std::string, std::string> before = MachineState();
   PreviewRun run = RunPreview(kDefaultMailAnswers);
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.output;
+  EXPECT_FALSE(run.left_processes);
   for (const char* line :
        {"+ /etc/Quorvane.conf\n", "+ /etc/conf.linuxconf.qvbackup\n", "~ /etc/group\n",
         "~ /etc/passwd\n", "~ /etc/sendmail.cf\n", "+ /etc/sendmail.cf.qvbackup\n",
@@ -155,6 +155,8 @@ TEST(PreviewScenarioTest, InterruptedAtAQuestionLeavesNothingBehind) {
   std::map<std::string, std::string> before = MachineState();
   PreviewRun run = RunPreview("", SIGTERM, "Do you want to install sendmail controller?");
   EXPECT_NE(run.output.find("qvpreview: interrupted"), std::string::npos) << run.output;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 128 + SIGTERM);
+  EXPECT_FALSE(run.left_processes);
   EXPECT_NE(run.output.find("Nothing was changed on this host.\n"), std::string::npos);
   EXPECT_EQ(Differences(before, MachineState()), "");
 }

@@ -157,10 +157,7 @@ std::string UpToCopies(MailPart mail, bool takeover) {
 }
 
 std::string StartAndUsage(bool started) {
-  return kStartQuestion +
-         (started ? Line("Quorvane server start: this package carries a placeholder for the "
-                         "server program")
-                  : "") +
+  return kStartQuestion + (started ? Line("Quorvane server started on port 33333") : "") +
          Line("") + Line("Use command 'quorvane {start|stop|restart}'") +
          Line("to start, stop or restart Quorvane server.");
 }

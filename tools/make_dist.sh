@@ -7,7 +7,7 @@
 # from the same commit give the same bytes.
 #   make_dist.sh SOURCE_DIR PROGRAM_DIR OUTPUT_DIR
 set -euo pipefail
-source_dir=$1 program_dir=$2 output_dir=$3
+source_dir=$(cd "$1" && pwd) program_dir=$(cd "$2" && pwd) output_dir=$(cd "$3" && pwd)
 
 version=$(head -n 1 "$source_dir/VERSION")
 name=qvinstall-$version

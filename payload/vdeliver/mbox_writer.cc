@@ -4,6 +4,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "payload/qvsml/write_all.h"
+
 namespace {
 
 constexpr char kFromWord[] = "From ";
@@ -47,16 +49,9 @@ void MboxWriter::Put(char c) {
 }
 
 bool MboxWriter::Flush() {
-  size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      failed_ = true;
-      return false;
-    }
-    done += static_cast<size_t>(n);
+  if (!WriteAll(fd_, buffer_.data(), buffer_.size())) {
+    failed_ = true;
+    return false;
   }
   buffer_.clear();
   return true;

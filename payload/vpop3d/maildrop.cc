@@ -9,6 +9,7 @@
 
 #include <set>
 
+#include "payload/qvsml/write_all.h"
 #include "payload/vpop3d/region_lines.h"
 
 namespace {
@@ -30,12 +31,7 @@ bool CopyRange(int from_fd, off_t from, off_t to, int to_fd) {
     ssize_t n = pread(from_fd, buffer, want, from);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    for (ssize_t done = 0; done < n;) {
-      ssize_t written = write(to_fd, buffer + done, static_cast<size_t>(n - done));
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      done += written;
-    }
+    if (!WriteAll(to_fd, buffer, static_cast<size_t>(n))) return false;
     from += n;
   }
   return true;

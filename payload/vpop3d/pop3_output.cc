@@ -1,7 +1,6 @@
 #include "payload/vpop3d/pop3_output.h"
 
-#include <errno.h>
-#include <unistd.h>
+#include "payload/qvsml/write_all.h"
 
 namespace {
 
@@ -21,13 +20,7 @@ void Pop3Output::Raw(const char* data, size_t size) {
 }
 
 bool Pop3Output::Flush() {
-  size_t done = 0;
-  while (!failed_ && done < buffer_.size()) {
-    ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) failed_ = true;
-    if (n > 0) done += static_cast<size_t>(n);
-  }
+  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
 }

@@ -8,20 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "payload/qvsml/write_all.h"
+
 namespace {
 
 constexpr int kGreetingWaitMilliseconds = 30 * 1000;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Reads the daemon's first line; false when none comes in time.
 bool TakeGreeting(int fd, std::string* rest) {

@@ -1,0 +1,61 @@
+// quorvane: the Quorvane server program.
+//   quorvane start|stop|restart|status
+//   quorvane domain ... | user ...      (see mail_admin.h)
+//   quorvane zone-defaults              the SOA record a new zone gets
+
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include <string>
+#include <vector>
+
+#include "payload/quorvane/mail_admin.h"
+#include "payload/quorvane/service_control.h"
+#include "payload/qvdns/soa_record.h"
+#include "payload/qvsml/service_conf.h"
+
+namespace {
+
+int Usage() {
+  fprintf(stderr,
+          "usage: quorvane {start|stop|restart|status}\n"
+          "       quorvane domain {list|add NAME|remove NAME}\n"
+          "       quorvane user {list [DOMAIN]|add|remove|passwd USER@DOMAIN}\n"
+          "       quorvane zone-defaults\n");
+  return 2;
+}
+
+int ZoneDefaultsCommand(const ServiceConf& conf) {
+  ZoneDefaults defaults{conf.ns1, conf.Refresh, conf.Retry, conf.Expire, conf.ttl};
+  printf("%s", RenderSoaRecord(defaults, ZoneSerial(time(nullptr))).c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  const bool init_command =
+      command == "start" || command == "stop" || command == "restart" || command == "status";
+  const bool known = init_command || command == "domain" || command == "user" ||
+                     (command == "zone-defaults" && args.empty());
+  if (!known || (init_command && !args.empty())) return Usage();
+
+  ServiceConf conf;
+  std::string err;
+  if (!ReadServiceConf(kServiceConfFile, &conf, &err)) {
+    fprintf(stderr, "quorvane: %s\n", err.c_str());
+    if (command == "status") return kStatusUnknown;
+    return init_command ? kExitNotConfigured : 1;
+  }
+  if (command == "start") return StartService(conf);
+  if (command == "stop") return StopService(conf);
+  if (command == "restart") return RestartService(conf);
+  if (command == "status") return ServiceStatus(conf);
+  if (command == "domain") return DomainCommand(conf, args);
+  if (command == "user") return UserCommand(conf, args);
+  return ZoneDefaultsCommand(conf);
+}

@@ -1,0 +1,149 @@
+// Rules this file keeps:
+// - never descend through a symbolic link, never cross into another file
+//   system: folders are opened with O_NOFOLLOW|O_DIRECTORY and emptied by
+//   *at calls;
+// - never delete what the package did not put there, except under --purge
+//   (RemoveTree), which the administrator confirmed.
+
+#include "payload/qvremove/package_files.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct PackageLink {
+  const char* path;
+  const char* name;  // the file in InsFolder/bin it points to
+  // The installer leaves a path already there as it is, without a word;
+  // so does qvremove.
+  bool taken_if_free;
+};
+
+const PackageLink kLinks[] = {
+    {"/usr/lib/libqvdns-0.1.so", "libqvdns-0.1.so", false},
+    {"/usr/lib/libqvsml-0.1.so", "libqvsml-0.1.so", false},
+    {"/usr/lib/libstdc++-libc6.2-2.so.3", "libstdc++-3-libc6.2-2-2.10.0.so", true},
+    {"/usr/bin/quorvane", "quorvane", false},
+};
+
+struct PackageFolder {
+  const char* folder;  // under InsFolder
+  std::vector<const char*> files;
+};
+
+const PackageFolder kFolders[] = {
+    {"/bin",
+     {"libqvdns-0.1.so", "libqvsml-0.1.so", "libstdc++-3-libc6.2-2-2.10.0.so", "vpop3d", "vdeliver",
+      "quorvane", "qvremove"}},
+    {"/etc", {"hosts.allow", "VirtualDomains"}},
+    {"/log", {"quorvane.log", "quorvane.pid"}},
+};
+
+bool Failed(std::vector<std::string>* notes, const std::string& path) {
+  notes->push_back("cannot remove " + path + ": " + strerror(errno));
+  return false;
+}
+
+bool RemoveTreeAt(int parent_fd, const char* name, dev_t device, const std::string& shown,
+                  std::string* err) {
+  int fd = openat(parent_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || st.st_dev != device) {
+    *err = shown + ": " + (fd < 0 ? strerror(errno) : "on another file system");
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    *err = shown + ": " + strerror(errno);
+    return false;
+  }
+  bool ok = true;
+  std::vector<std::string> names;
+  while (dirent* entry = readdir(dir)) {
+    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+      names.push_back(entry->d_name);
+  }
+  for (const std::string& child : names) {
+    struct stat child_st;
+    if (fstatat(fd, child.c_str(), &child_st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const std::string child_shown = shown + "/" + child;
+    if (S_ISDIR(child_st.st_mode)) {
+      ok = RemoveTreeAt(fd, child.c_str(), device, child_shown, err) && ok;
+    } else if (unlinkat(fd, child.c_str(), 0) != 0) {
+      *err = child_shown + ": " + strerror(errno);
+      ok = false;
+    }
+  }
+  closedir(dir);
+  if (ok && unlinkat(parent_fd, name, AT_REMOVEDIR) != 0) {
+    *err = shown + ": " + strerror(errno);
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool RemovePackageLinks(const std::string& ins_folder, std::vector<std::string>* notes) {
+  bool ok = true;
+  for (const PackageLink& link : kLinks) {
+    struct stat st;
+    if (lstat(link.path, &st) != 0) continue;
+    char target[4096];
+    ssize_t length = S_ISLNK(st.st_mode) ? readlink(link.path, target, sizeof target) : -1;
+    const std::string ours = ins_folder + "/bin/" + link.name;
+    if (length < 0 || std::string(target, static_cast<size_t>(length)) != ours) {
+      if (link.taken_if_free) continue;
+      notes->push_back(std::string("left ") + link.path + ": it does not point to " + ours);
+      continue;
+    }
+    if (unlink(link.path) != 0) ok = Failed(notes, link.path);
+  }
+  return ok;
+}
+
+bool RemoveInstallationFolder(const std::string& ins_folder, std::vector<std::string>* notes) {
+  bool ok = true;
+  for (const PackageFolder& folder : kFolders) {
+    const std::string path = ins_folder + folder.folder;
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    for (const char* file : folder.files) {
+      struct stat st;
+      if (fstatat(fd, file, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) continue;
+      if (unlinkat(fd, file, 0) != 0) ok = Failed(notes, path + "/" + file);
+    }
+    close(fd);
+    ok = RemoveEmptyFolder(path, "it holds files the package did not put there", notes) && ok;
+  }
+  return RemoveEmptyFolder(ins_folder, "it holds files the package did not put there", notes) && ok;
+}
+
+bool RemoveEmptyFolder(const std::string& path, const std::string& why_kept,
+                       std::vector<std::string>* notes) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return true;
+  if (rmdir(path.c_str()) == 0) return true;
+  if (errno == ENOTEMPTY || errno == EEXIST) {
+    notes->push_back("kept " + path + ": " + why_kept);
+    return true;
+  }
+  return Failed(notes, path);
+}
+
+bool RemoveTree(const std::string& path, std::string* err) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) {
+    *err = path + ": not a folder";
+    return false;
+  }
+  return RemoveTreeAt(AT_FDCWD, path.c_str(), st.st_dev, path, err);
+}

@@ -1,0 +1,127 @@
+// Rules this file keeps:
+// - what an administrator changed after the installation is never
+//   overwritten: a file is put back only when it equals, byte for byte,
+//   what the installer's transformation makes of the backup;
+// - the file is never missing: the backup is renamed over it in one step.
+
+#include "payload/qvremove/rewritten_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include "mail/inetd_conf.h"
+#include "mail/sendmail_template.h"
+#include "mail/xinetd_entry.h"
+#include "payload/qvremove/sendmail_template_text.h"
+
+namespace {
+
+// The whole regular file at `path`, never through a link.
+bool ReadRegularFile(const std::string& path, std::string* text) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buffer[8192];
+  while (ok) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    text->append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return ok;
+}
+
+std::string HostName() {
+  struct utsname names;
+  return uname(&names) == 0 ? names.nodename : "";
+}
+
+std::string SendmailText(const std::string&, const std::string& ins_folder) {
+  return FillSendmailTemplate(kSendmailTemplateText, ins_folder, HostName());
+}
+
+std::string XinetdText(const std::string& backup, const std::string& ins_folder) {
+  return TransformXinetdEntry(backup, ins_folder);
+}
+
+std::string InetdText(const std::string& backup, const std::string& ins_folder) {
+  return TransformInetdConf(backup, ins_folder);
+}
+
+// The copy that holds the host's own file. That is the backup, unless the
+// backup is itself in the installer's form: a run interrupted before its
+// rollback left the installer's text in place, and the next run backed that
+// up, keeping the host's file as `.qvbackup.N` (N counting up with time).
+// Then it is the newest numbered copy from which the installer's
+// transformation gives `current`.
+std::string HostOriginal(const RewrittenFile& file, const std::string& ins_folder,
+                         const std::string& current, const std::string& backup,
+                         const std::string& backup_text) {
+  if (file.installed_text(backup_text, ins_folder) != backup_text) return backup;
+  std::vector<std::string> numbered;
+  struct stat st;
+  for (int n = 1; lstat((backup + "." + std::to_string(n)).c_str(), &st) == 0; ++n) {
+    numbered.push_back(backup + "." + std::to_string(n));
+  }
+  for (auto copy = numbered.rbegin(); copy != numbered.rend(); ++copy) {
+    std::string text;
+    if (ReadRegularFile(*copy, &text) && text != backup_text &&
+        file.installed_text(text, ins_folder) == current) {
+      return *copy;
+    }
+  }
+  return backup;
+}
+
+}  // namespace
+
+std::vector<RewrittenFile> MailPartFiles() {
+  return {
+      {"/etc/sendmail.cf", "sendmail", SendmailText, true},
+      {"/etc/mail/sendmail.cf", "sendmail", SendmailText, true},
+      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText},
+      {"/etc/inetd.conf", "inet", InetdText},
+  };
+}
+
+RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string& ins_folder,
+                                    std::string* err) {
+  const std::string backup = file.path + ".qvbackup";
+  struct stat st;
+  std::string backup_text, current_text;
+  if (lstat(backup.c_str(), &st) != 0 && errno == ENOENT) {
+    if (!file.created_when_missing || !ReadRegularFile(file.path, &current_text) ||
+        current_text != file.installed_text("", ins_folder)) {
+      return RestoreOutcome::kNoBackup;
+    }
+    if (unlink(file.path.c_str()) != 0) {
+      *err = file.path + ": " + strerror(errno);
+      return RestoreOutcome::kFailed;
+    }
+    return RestoreOutcome::kRestored;
+  }
+  if (!ReadRegularFile(backup, &backup_text)) {
+    *err = backup + ": cannot be read as a regular file";
+    return RestoreOutcome::kFailed;
+  }
+  if (!ReadRegularFile(file.path, &current_text) ||
+      current_text != file.installed_text(backup_text, ins_folder)) {
+    return RestoreOutcome::kChanged;
+  }
+  const std::string original = HostOriginal(file, ins_folder, current_text, backup, backup_text);
+  if (rename(original.c_str(), file.path.c_str()) != 0) {
+    *err = file.path + ": " + strerror(errno);
+    return RestoreOutcome::kFailed;
+  }
+  return RestoreOutcome::kRestored;
+}

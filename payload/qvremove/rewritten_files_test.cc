@@ -1,0 +1,67 @@
+#include "payload/qvremove/rewritten_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+
+#include "mail/xinetd_entry.h"
+
+namespace {
+
+constexpr char kInsFolder[] = "/usr/local/quorvane";
+constexpr char kHostEntry[] = "service pop3\n{\n\tserver = /usr/sbin/ipop3d\n\tdisable = yes\n}\n";
+constexpr char kOlderEntry[] = "service pop3\n{\n\tserver = /usr/sbin/popd\n}\n";
+
+std::string Installed(const std::string& entry) { return TransformXinetdEntry(entry, kInsFolder); }
+
+std::optional<std::string> Read(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The files before qvremove (name suffix to content) and what it leaves.
+TEST(RewrittenFilesTest, PutsBackOnlyWhatStillHoldsTheInstallersText) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> before;
+    RestoreOutcome outcome;
+    std::map<std::string, std::optional<std::string>> after;
+  } cases[] = {
+      {"installed",
+       {{"", Installed(kHostEntry)}, {".qvbackup", kHostEntry}},
+       RestoreOutcome::kRestored,
+       {{"", kHostEntry}, {".qvbackup", std::nullopt}}},
+      {"changed by the administrator",
+       {{"", Installed(kHostEntry) + "# mine\n"}, {".qvbackup", kHostEntry}},
+       RestoreOutcome::kChanged,
+       {{"", Installed(kHostEntry) + "# mine\n"}, {".qvbackup", kHostEntry}}},
+      {"never rewritten", {{"", kHostEntry}}, RestoreOutcome::kNoBackup, {{"", kHostEntry}}},
+      {"installed again after an interrupted run",
+       {{"", Installed(kHostEntry)},
+        {".qvbackup", Installed(kHostEntry)},
+        {".qvbackup.1", kOlderEntry},
+        {".qvbackup.2", kHostEntry}},
+       RestoreOutcome::kRestored,
+       {{"", kHostEntry}, {".qvbackup", Installed(kHostEntry)}, {".qvbackup.1", kOlderEntry}}},
+  };
+  for (const Case& c : cases) {
+    char folder[] = "/tmp/rewritten_files_test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(folder));
+    const std::string path = std::string(folder) + "/ipop3";
+    for (const auto& [suffix, content] : c.before) std::ofstream(path + suffix) << content;
+    RewrittenFile file{path, "xinetd", [](const std::string& backup, const std::string& folder) {
+                         return TransformXinetdEntry(backup, folder);
+                       }};
+    std::string err;
+    EXPECT_EQ(c.outcome, RestoreRewrittenFile(file, kInsFolder, &err)) << c.name << err;
+    for (const auto& [suffix, content] : c.after) EXPECT_EQ(content, Read(path + suffix)) << c.name;
+    std::filesystem::remove_all(folder);
+  }
+}
+
+}  // namespace

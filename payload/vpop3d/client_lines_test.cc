@@ -1,0 +1,26 @@
+#include "payload/vpop3d/client_lines.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+TEST(ClientLinesTest, SplitsLinesDropsOverlongOnesAndNoticesSilence) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const std::string input = "USER a@b\r\nNOOP\n" + std::string(3000, 'x') + "\r\nQUIT\r\nST";
+  ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  ClientLines lines(fds[0], 1);
+  std::string line;
+  EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
+  EXPECT_EQ(line, "USER a@b");
+  EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
+  EXPECT_EQ(line, "NOOP");
+  EXPECT_EQ(lines.Next(&line), ClientRead::kTooLong);
+  EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
+  EXPECT_EQ(line, "QUIT");
+  // A line still open when the client falls silent: the idle limit ends it.
+  EXPECT_EQ(lines.Next(&line), ClientRead::kIdle);
+  EXPECT_EQ(lines.pending(), "ST");
+  close(fds[1]);
+  EXPECT_EQ(lines.Next(&line), ClientRead::kClosed);
+  close(fds[0]);
+}
