@@ -63,9 +63,9 @@ for size in 16 64 256; do
 done
 
 echo "measuring the payload maker on a 256 MiB package" >&2
-members="qv/=0777 qv/qvremove=0777 qv/sendmail.cf=0777 qv/quorvane=0755 qv/ipop3=0644"
+members="qv/=0777 qv/sendmail.cf=0777 qv/quorvane=0755 qv/ipop3=0644"
 mkdir "$work/members"
-cp "$src/payload/qvremove" "$src/payload/sendmail.cf" "$src/payload/ipop3" "$work/members/"
+cp "$src/payload/sendmail.cf" "$src/payload/ipop3" "$work/members/"
 head -c $((256 * mib)) /dev/urandom > "$work/members/quorvane"
 # shellcheck disable=SC2086
 measure maker_tar "$build/tools/make_payload" tar "$work/qv.tar" "$work/members" $members
