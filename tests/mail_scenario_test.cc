@@ -296,7 +296,7 @@ TEST(MailScenarioTest, ConfirmedPathInAMissingFolderFailsTheStage) {
   EXPECT_FALSE(sandbox.StatAfter("/etc/sendmail.cf"));
 }
 
-TEST(MailScenarioTest, OlderBackupsAreReplacedByTheFilesAsTheyStood) {
+TEST(MailScenarioTest, OlderBackupsAreKeptUnderANumberBesideTheFilesAsTheyStood) {
   Sandbox sandbox;
   SeedMailHostWithGroups(sandbox);
   const std::string old_cf = *sandbox.ReadAfter("/etc/sendmail.cf");
@@ -308,6 +308,8 @@ TEST(MailScenarioTest, OlderBackupsAreReplacedByTheFilesAsTheyStood) {
   EXPECT_EQ(run.exit_status, 0) << run.output;
   EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf.qvbackup"), old_cf);
   EXPECT_EQ(sandbox.ReadAfter("/etc/xinetd.d/ipop3.qvbackup"), old_entry);
+  EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf.qvbackup.1"), "an older backup\n");
+  EXPECT_EQ(sandbox.ReadAfter("/etc/xinetd.d/ipop3.qvbackup.1"), "an older entry\n");
   EXPECT_EQ(sandbox.ReadAfter("/etc/sendmail.cf"), InstalledSendmailCf());
 }
 

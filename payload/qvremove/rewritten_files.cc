@@ -7,7 +7,6 @@
 #include "payload/qvremove/rewritten_files.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -18,27 +17,14 @@
 #include "mail/sendmail_template.h"
 #include "mail/xinetd_entry.h"
 #include "payload/qvremove/sendmail_template_text.h"
+#include "payload/qvsml/text_file.h"
 
 namespace {
 
 // The whole regular file at `path`, never through a link.
 bool ReadRegularFile(const std::string& path, std::string* text) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char buffer[8192];
-  while (ok) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    text->append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  return ok;
+  std::string err;
+  return ReadTextFile(path, text, &err);
 }
 
 std::string HostName() {

@@ -16,22 +16,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "payload/qvsml/write_all.h"
+
 namespace {
 
 bool Fail(std::string* err, const std::string& what) {
   *err = what + ": " + strerror(errno);
   return false;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool ReadAll(int fd, std::string* text) {
@@ -103,8 +94,8 @@ bool ListFileEdit::Commit(const std::string& text, mode_t new_mode, std::string*
   const mode_t mode = existed_ ? old_mode_ : new_mode;
   const uid_t uid = existed_ ? old_uid_ : 0;
   const gid_t gid = existed_ ? old_gid_ : 0;
-  bool ok =
-      WriteAll(fd, text) && fchown(fd, uid, gid) == 0 && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  bool ok = WriteAll(fd, text.data(), text.size()) && fchown(fd, uid, gid) == 0 &&
+            fchmod(fd, mode) == 0 && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && renameat(folder_fd_, temporary.c_str(), folder_fd_, name_.c_str()) == 0;
   if (!ok) {
