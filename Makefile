@@ -52,8 +52,8 @@ demo: all
 dist: all
 	cmake --build $(BUILD) --target dist
 
-bench: all
-	bench/decode_bench.sh $(BUILD)/dist/decode
+bench: deps all fuzz-targets
+	bench/run.sh $(BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) --readme
 	$(BUILD)/bench/mail_bench
 
 format:

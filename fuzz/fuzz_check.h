@@ -23,11 +23,14 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
   return std::string_view(reinterpret_cast<const char*>(data), size);
 }
 
-// A value an answer could have stored in a text field: one line, at most
-// 79 characters, no double quote.
+// Control characters as the text fields refuse them.
+inline bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
+// A value an answer could have stored in a text field: at most 79
+// characters, no double quote, no control character.
 inline std::string ConsumeFieldText(FuzzedDataProvider& provider) {
   std::string text = provider.ConsumeRandomLengthString(79);
-  std::erase_if(text, [](char c) { return c == '\n' || c == '"'; });
+  std::erase_if(text, [](char c) { return c == '"' || IsControl(c); });
   return text;
 }
 

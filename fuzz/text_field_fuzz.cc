@@ -1,8 +1,8 @@
 // Properties of the text fields: an answer is refused exactly when it
-// would not fit the field or holds a double quote or a control character; a
-// stored field is the answer, NUL-terminated; what a dialogue leaves in a
-// field is its old value or an answer line that obeys those limits; the
-// BIND menu leaves BIND8 or BIND9.
+// would not fit the field or holds a double quote or a control character; a stored field is the
+// answer, NUL-terminated; what a dialogue leaves in a field is its old value
+// or an answer line that obeys those limits; the BIND menu leaves BIND8 or
+// BIND9.
 
 #include <string.h>
 
@@ -19,9 +19,7 @@ constexpr char kFirstValue[] = "/usr/local/quorvane";
 
 void CheckRefusalAndStore(std::string_view text) {
   bool fits = text.size() <= 79 && text.find('"') == std::string_view::npos &&
-              std::none_of(text.begin(), text.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-              });
+              std::none_of(text.begin(), text.end(), IsControl);
   FUZZ_CHECK((TextRefusal(text) == nullptr) == fits);
 
   TextField field;

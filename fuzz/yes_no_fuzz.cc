@@ -1,6 +1,6 @@
 // Properties: the Y/N question reads exactly one line, prints nothing but
-// the question, and takes Y or N alone, in either case, as the answer
-// (the whole answer is compared, a NUL byte included); a
+// the question, and takes Y or N alone, in either case, as the answer (a
+// NUL byte after the letter makes another answer); a
 // whole input read answer by answer gives back its lines.
 
 #include <sstream>

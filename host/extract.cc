@@ -2,7 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "host/command.h"
@@ -14,13 +17,52 @@
 
 namespace {
 
-// Writes the payload text exactly as stored, without a final line feed, into
-// a file this run creates.
-bool WritePayload(const char* path) {
-  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
-  if (fd < 0) return false;
+// The biggest pipe buffer an unprivileged process may ask for by default:
+// the fewer writes, the sooner the text is through.
+constexpr int kFeedPipeSize = 1 << 20;
+
+// In the feeding child: writes the payload text exactly as stored, without
+// a final line feed, into the named pipe `path` once the decoder opens it.
+[[noreturn]] void FeedPayload(const char* path) {
+  int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) _exit(1);
+  fcntl(fd, F_SETPIPE_SZ, kFeedPipeSize);
   const bool written = WriteAll(fd, std::string_view(kPayloadText, kPayloadTextSize));
-  return close(fd) == 0 && written;
+  _exit(close(fd) == 0 && written ? 0 : 1);
+}
+
+// Makes `path` a named pipe that a child process fills with the payload
+// text, so the text never lies on disk beside the archive it decodes to.
+// Returns the child's id, or -1 when none was started.
+pid_t StartPayloadFeed(const char* path) {
+  if (mkfifo(path, 0600) != 0) return -1;
+  // The child must not run the installer's signal handlers, not even
+  // between fork and resetting them; it dies with the installer.
+  sigset_t all, saved;
+  sigfillset(&all);
+  sigprocmask(SIG_SETMASK, &all, &saved);
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+      signal(signal_number, SIG_DFL);
+    signal(SIGPIPE, SIG_IGN);  // a decoder that stops early ends the feed by EPIPE
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
+    FeedPayload(path);
+  }
+  sigprocmask(SIG_SETMASK, &saved, nullptr);
+  if (pid < 0) unlink(path);  // a pipe nobody fills would hold the decoder forever
+  return pid;
+}
+
+// Ends the feed, whether the decoder read it all or never opened the pipe.
+void StopPayloadFeed(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
 }
 
 unsigned char Refuse(const char** refusal, const char* why) {
@@ -40,10 +82,17 @@ unsigned char Decode(const char** refusal) {
   RunDiscarded("cp decode /QVInstallation/decode");
   if (!tool.IsCopiedTo("/QVInstallation/decode")) return Refuse(refusal, kDecodeToolChanged);
   if (chdir(kWorkingFolder) != 0) return 1;
-  if (!WritePayload("qv.ecd")) return 1;
+  // Each intermediate file goes as soon as the next exists: the working
+  // folder never holds more than twice the package.
+  pid_t feed = StartPayloadFeed("qv.ecd");
+  if (feed < 0) return 1;
   RunDiscarded("./decode -u qv.ecd -o qv.tar.gz");
-  RunDiscarded("gzip -d qv.tar.gz");
+  StopPayloadFeed(feed);
+  unlink("qv.ecd");
+  unlink("decode");                   // its work is done
+  RunDiscarded("gzip -d qv.tar.gz");  // gzip removes qv.tar.gz itself
   RunDiscarded("tar -xf qv.tar");
+  unlink("qv.tar");
   if (!KeepFolderPrivate(kWorkingFolder)) return 1;
   // Whatever went wrong above shows as a missing package folder.
   return chdir(kPackageFolder) == 0 ? 0 : 1;

@@ -7,20 +7,25 @@
 //     writes IN as Base64 in lines of 72 characters, without a final line
 //     feed.
 // Every output depends on the inputs alone, so two builds give the same bytes.
+// Both commands stream through fixed buffers: the memory they use does not
+// grow with the package.
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tools/base64.h"
+#include "host/files.h"
+#include "tools/descriptor.h"
 
 namespace {
 
@@ -30,45 +35,78 @@ constexpr size_t kBlock = 512;
 // GNU tar writes records of 20 blocks.
 constexpr size_t kRecord = 20 * kBlock;
 constexpr size_t kLineLength = 72;
+// Bytes that make one full line of text.
+constexpr size_t kLineBytes = kLineLength / 4 * 3;
+// Lines encoded per read: about 1 MiB in, 1.4 MiB out.
+constexpr size_t kLinesPerChunk = 19418;
+constexpr size_t kCopySize = 1 << 20;
+
+std::string SystemFault(const std::string& path, const char* what) {
+  return path + ": " + what + ": " + strerror(errno);
+}
+
+// Fills `buffer` as far as the file allows; returns the bytes read or -1.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = read(fd, buffer + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// An output written to a temporary file beside its path and renamed over it
+// by Commit, so a failed run leaves no half-written output for the next build.
+class Output {
+ public:
+  explicit Output(const std::string& path) : path_(path), temp_(path + ".tmp") {}
+  ~Output() {
+    if (!committed_) unlink(temp_.c_str());
+  }
+  bool Open(std::string* err) {
+    fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ >= 0) return true;
+    *err = SystemFault(temp_, "cannot create");
+    return false;
+  }
+  bool Write(const char* data, size_t size, std::string* err) {
+    if (WriteAll(fd_, std::string_view(data, size))) return true;
+    *err = SystemFault(temp_, "cannot write");
+    return false;
+  }
+  bool Commit(std::string* err) {
+    int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) {
+      *err = SystemFault(temp_, "cannot write");
+      return false;
+    }
+    if (rename(temp_.c_str(), path_.c_str()) != 0) {
+      *err = SystemFault(path_, "cannot create");
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+// ---- tar ----
 
 struct Member {
   std::string name;  // in the archive
   unsigned mode;
   bool folder;
-  std::string content;
+  std::string source;  // the file it is read from, for a file
 };
-
-bool ReadFile(const std::string& path, std::string* content, std::string* err) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  if (!file) {
-    *err = path + ": cannot read";
-    return false;
-  }
-  *content = buffer.str();
-  return true;
-}
-
-// Writes `content` to a temporary file beside `path` and renames it over
-// `path`, so a failed run leaves no half-written output for the next build.
-bool WriteFile(const std::string& path, const std::string& content, std::string* err) {
-  std::string temp = path + ".tmp";
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
-    file.close();
-    if (!file) {
-      *err = temp + ": cannot write";
-      return false;
-    }
-  }
-  if (rename(temp.c_str(), path.c_str()) != 0) {
-    *err = path + ": cannot create";
-    return false;
-  }
-  return true;
-}
 
 // Writes `value` as zero-padded octal filling `width` - 1 digits and a NUL.
 void PutOctal(char* field, size_t width, uint64_t value) {
@@ -79,17 +117,16 @@ void PutOctal(char* field, size_t width, uint64_t value) {
   field[width - 1] = '\0';
 }
 
-// Returns the 512-byte GNU header of `member`, or "" when its name does not
-// fit.
-std::string Header(const Member& member) {
-  std::string header(kBlock, '\0');
-  if (member.name.size() > 100) return "";
-  char* h = header.data();
+// Fills the 512-byte GNU header of `member`, `size` bytes long; false when
+// its name does not fit.
+bool PutHeader(const Member& member, uint64_t size, char* h) {
+  if (member.name.size() > 100) return false;
+  memset(h, 0, kBlock);
   memcpy(h, member.name.data(), member.name.size());
   PutOctal(h + 100, 8, member.mode);
   PutOctal(h + 108, 8, 0);  // uid
   PutOctal(h + 116, 8, 0);  // gid
-  PutOctal(h + 124, 12, member.content.size());
+  PutOctal(h + 124, 12, size);
   PutOctal(h + 136, 12, kPackageTime);
   h[156] = member.folder ? '5' : '0';
   memcpy(h + 257, "ustar  ", 8);  // GNU magic and version, with the NUL
@@ -98,25 +135,9 @@ std::string Header(const Member& member) {
   // The sum is taken with the checksum field read as blanks.
   memset(h + 148, ' ', 8);
   unsigned sum = 0;
-  for (unsigned char c : header) sum += c;
+  for (size_t i = 0; i < kBlock; ++i) sum += static_cast<unsigned char>(h[i]);
   PutOctal(h + 148, 7, sum);
   h[155] = ' ';
-  return header;
-}
-
-bool BuildTar(const std::vector<Member>& members, std::string* tar, std::string* err) {
-  for (const Member& member : members) {
-    std::string header = Header(member);
-    if (header.empty()) {
-      *err = member.name + ": name too long";
-      return false;
-    }
-    *tar += header;
-    *tar += member.content;
-    tar->append((kBlock - member.content.size() % kBlock) % kBlock, '\0');
-  }
-  tar->append(2 * kBlock, '\0');
-  tar->append((kRecord - tar->size() % kRecord) % kRecord, '\0');
   return true;
 }
 
@@ -135,31 +156,158 @@ bool ParseMember(const std::string& source_dir, const std::string& arg, Member* 
     return false;
   }
   member->folder = member->name.back() == '/';
-  if (member->folder) return true;
-  std::string base = member->name.substr(member->name.rfind('/') + 1);
-  return ReadFile(source_dir + "/" + base, &member->content, err);
+  if (!member->folder)
+    member->source = source_dir + "/" + member->name.substr(member->name.rfind('/') + 1);
+  return true;
+}
+
+// Appends one member, its header then its content padded to whole blocks;
+// `written` counts the archive's bytes.
+bool AddMember(const Member& member, char* buffer, Output& out, uint64_t* written,
+               std::string* err) {
+  Descriptor file(member.folder ? -1 : open(member.source.c_str(), O_RDONLY | O_CLOEXEC));
+  uint64_t size = 0;
+  if (!member.folder) {
+    struct stat info;
+    if (file.get() < 0 || fstat(file.get(), &info) != 0) {
+      *err = SystemFault(member.source, "cannot read");
+      return false;
+    }
+    size = static_cast<uint64_t>(info.st_size);
+  }
+  if (!PutHeader(member, size, buffer)) {
+    *err = member.name + ": name too long";
+    return false;
+  }
+  if (!out.Write(buffer, kBlock, err)) return false;
+  uint64_t copied = 0;
+  while (copied < size) {
+    ssize_t n = ReadFull(file.get(), buffer, kCopySize);
+    if (n <= 0 || copied + static_cast<uint64_t>(n) > size) {
+      *err = member.source + ": changed while read";
+      return false;
+    }
+    // The last piece is padded to a whole block.
+    size_t length = static_cast<size_t>(n);
+    size_t padded = (length + kBlock - 1) / kBlock * kBlock;
+    memset(buffer + length, 0, padded - length);
+    copied += length;
+    if (copied < size && padded != length) {
+      *err = member.source + ": changed while read";
+      return false;
+    }
+    if (!out.Write(buffer, padded, err)) return false;
+    *written += padded;
+  }
+  if (!member.folder && ReadFull(file.get(), buffer, 1) != 0) {
+    *err = member.source + ": changed while read";
+    return false;
+  }
+  *written += kBlock;
+  return true;
 }
 
 bool MakeTar(int argc, char** argv, std::string* err) {
-  std::string out = argv[2];
+  std::string out_path = argv[2];
   std::vector<Member> members(static_cast<size_t>(argc - 4));
   for (int i = 4; i < argc; ++i) {
     if (!ParseMember(argv[3], argv[i], &members[static_cast<size_t>(i - 4)], err)) return false;
   }
-  std::string tar;
-  if (!BuildTar(members, &tar, err) || !WriteFile(out, tar, err)) return false;
+  auto buffer = std::make_unique<char[]>(kCopySize + kBlock);
+  Output out(out_path);
+  if (!out.Open(err)) return false;
+  uint64_t written = 0;
+  for (const Member& member : members) {
+    if (!AddMember(member, buffer.get(), out, &written, err)) return false;
+  }
+  // Two zero blocks end the archive, then zeros fill the last record.
+  uint64_t end = written + 2 * kBlock;
+  uint64_t total = (end + kRecord - 1) / kRecord * kRecord;
+  memset(buffer.get(), 0, kRecord);
+  if (!out.Write(buffer.get(), static_cast<size_t>(total - written), err)) return false;
+  if (!out.Commit(err)) return false;
   // gzip records the file's time in its header.
   struct timespec times[2] = {{kPackageTime, 0}, {kPackageTime, 0}};
-  if (utimensat(AT_FDCWD, out.c_str(), times, 0) != 0) {
-    *err = out + ": cannot set time";
+  if (utimensat(AT_FDCWD, out_path.c_str(), times, 0) != 0) {
+    *err = SystemFault(out_path, "cannot set time");
     return false;
   }
   return true;
 }
 
-bool MakeText(const std::string& in, const std::string& out, std::string* err) {
-  std::string bytes;
-  return ReadFile(in, &bytes, err) && WriteFile(out, EncodeBase64(bytes, kLineLength), err);
+// ---- Base64 ----
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12-bit value, so three bytes take two lookups.
+using PairTable = std::array<std::array<char, 2>, 4096>;
+constexpr PairTable MakePairTable() {
+  PairTable table{};
+  for (size_t i = 0; i < table.size(); ++i) table[i] = {kAlphabet[i >> 6], kAlphabet[i & 63]};
+  return table;
+}
+constexpr PairTable kPairs = MakePairTable();
+
+// Encodes `size` bytes (a multiple of 3) as 4 * size / 3 characters.
+char* EncodeGroups(const unsigned char* in, size_t size, char* out) {
+  for (const unsigned char* end = in + size; in < end; in += 3, out += 4) {
+    uint32_t v = uint32_t{in[0]} << 16 | uint32_t{in[1]} << 8 | in[2];
+    memcpy(out, kPairs[v >> 12].data(), 2);
+    memcpy(out + 2, kPairs[v & 4095].data(), 2);
+  }
+  return out;
+}
+
+// Encodes the last 1 or 2 bytes with "=" padding.
+char* EncodeTail(const unsigned char* in, size_t size, char* out) {
+  uint32_t v = uint32_t{in[0]} << 16 | (size == 2 ? uint32_t{in[1]} << 8 : 0);
+  *out++ = kAlphabet[v >> 18];
+  *out++ = kAlphabet[v >> 12 & 63];
+  *out++ = size == 2 ? kAlphabet[v >> 6 & 63] : '=';
+  *out++ = '=';
+  return out;
+}
+
+// Encodes `size` bytes as lines of kLineLength characters; a line feed goes
+// before every line but the very first (`first_line`).
+char* EncodeLines(const unsigned char* in, size_t size, bool first_line, char* out) {
+  for (size_t done = 0; done < size; done += kLineBytes) {
+    if (!first_line || done > 0) *out++ = '\n';
+    size_t line = size - done < kLineBytes ? size - done : kLineBytes;
+    size_t whole = line / 3 * 3;
+    out = EncodeGroups(in + done, whole, out);
+    if (whole < line) out = EncodeTail(in + done + whole, line - whole, out);
+  }
+  return out;
+}
+
+bool MakeText(const std::string& in_path, const std::string& out_path, std::string* err) {
+  constexpr size_t kChunkBytes = kLinesPerChunk * kLineBytes;
+  constexpr size_t kChunkChars = kLinesPerChunk * (kLineLength + 1);
+  Descriptor in(open(in_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) {
+    *err = SystemFault(in_path, "cannot read");
+    return false;
+  }
+  auto bytes = std::make_unique<unsigned char[]>(kChunkBytes);
+  auto text = std::make_unique<char[]>(kChunkChars);
+  Output out(out_path);
+  if (!out.Open(err)) return false;
+  bool first_line = true;
+  for (;;) {
+    ssize_t n = ReadFull(in.get(), reinterpret_cast<char*>(bytes.get()), kChunkBytes);
+    if (n < 0) {
+      *err = SystemFault(in_path, "cannot read");
+      return false;
+    }
+    if (n == 0) break;
+    char* end = EncodeLines(bytes.get(), static_cast<size_t>(n), first_line, text.get());
+    if (!out.Write(text.get(), static_cast<size_t>(end - text.get()), err)) return false;
+    first_line = false;
+    // Only the last read can end inside a line.
+    if (static_cast<size_t>(n) < kChunkBytes) break;
+  }
+  return out.Commit(err);
 }
 
 }  // namespace
