@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,14 +22,29 @@ namespace {
 // the fewer writes, the sooner the text is through.
 constexpr int kFeedPipeSize = 1 << 20;
 
+// Hands the read-only text to the pipe by reference rather than by copy
+// (the text is never written to, so the pipe may hold its pages); falls
+// back to plain writes where the pipe does not take pages.
+bool SpliceAll(int fd, const char* text, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    struct iovec piece = {const_cast<char*>(text + done), size - done};
+    ssize_t n = vmsplice(fd, &piece, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return WriteAll(fd, std::string_view(text + done, size - done));
+    if (n == 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 // In the feeding child: writes the payload text exactly as stored, without
 // a final line feed, into the named pipe `path` once the decoder opens it.
 [[noreturn]] void FeedPayload(const char* path) {
   int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) _exit(1);
   fcntl(fd, F_SETPIPE_SZ, kFeedPipeSize);
-  const bool written = WriteAll(fd, std::string_view(kPayloadText, kPayloadTextSize));
-  _exit(close(fd) == 0 && written ? 0 : 1);
+  _exit(SpliceAll(fd, kPayloadText, kPayloadTextSize) && close(fd) == 0 ? 0 : 1);
 }
 
 // Makes `path` a named pipe that a child process fills with the payload
