@@ -17,11 +17,11 @@
 
 #include "base/paths.h"
 #include "base/settings.h"
+#include "common/remove_dir.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
-#include "host/remove_dir.h"
 
 namespace {
 
