@@ -41,7 +41,7 @@ const PackageFolder kFolders[] = {
      {"libqvdns-0.1.so", "libqvsml-0.1.so", "libstdc++-3-libc6.2-2-2.10.0.so", "vpop3d", "vdeliver",
       "quorvane", "qvremove"}},
     {"/etc", {"hosts.allow", "VirtualDomains"}},
-    {"/log", {"quorvane.log", "quorvane.pid"}},
+    {"/log", {"quorvane.log", "quorvane.pid", "pop3-failures"}},
 };
 
 bool Failed(std::vector<std::string>* notes, const std::string& path) {
