@@ -192,10 +192,11 @@ int JudgeEntry(const char*, const struct stat* st, int type, struct FTW*) {
 }
 
 // The folder holds a program (or too much to tell), found without
-// following a link or leaving its file system.
+// following a link. Mounts inside are looked into as well: on an overlay
+// root every file seems to lie on another device than its folder.
 bool HoldsProgram(const std::string& folder) {
   entries_judged = 0;
-  return nftw(folder.c_str(), JudgeEntry, 16, FTW_PHYS | FTW_MOUNT) == 1;
+  return nftw(folder.c_str(), JudgeEntry, 16, FTW_PHYS) == 1;
 }
 
 // An existing folder at `inner` or above it is the existing folder `outer`.
