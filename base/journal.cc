@@ -6,6 +6,15 @@
 
 void InstallJournal::Created(const std::string& path) { created_.push_back(path); }
 
+void InstallJournal::AccountCreated(const std::string& name) { accounts_created_.push_back(name); }
+
+bool InstallJournal::WasAccountCreated(const std::string& name) const {
+  for (const std::string& created : accounts_created_) {
+    if (created == name) return true;
+  }
+  return false;
+}
+
 void InstallJournal::ModeChanged(const std::string& path, mode_t old_mode) {
   mode_t ignored;
   if (!OldMode(path, &ignored)) mode_changes_.push_back({path, old_mode});

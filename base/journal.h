@@ -38,8 +38,11 @@ class InstallJournal {
   void BackupMade(const std::string& file, const std::string& older);
   // `path` was replaced; what it named is kept as `kept_as` until the run ends.
   void Replaced(const std::string& path, const std::string& kept_as);
+  // A system account that did not exist before this run.
+  void AccountCreated(const std::string& name);
 
   bool WasCreated(const std::string& path) const;
+  bool WasAccountCreated(const std::string& name) const;
   // The backup this run made of `file`, or nullptr.
   const Backup* BackupOf(const std::string& file) const;
   // True when the backed-up file still names the very file (or link) it
@@ -66,6 +69,7 @@ class InstallJournal {
     gid_t old_gid;
   };
   std::vector<std::string> created_;
+  std::vector<std::string> accounts_created_;
   std::vector<ModeChange> mode_changes_;
   std::vector<OwnerChange> owner_changes_;
   std::vector<Backup> backups_;

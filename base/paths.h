@@ -11,7 +11,9 @@ constexpr char kXinetdEntry[] = "/etc/xinetd.d/ipop3";
 constexpr char kInetdConf[] = "/etc/inetd.conf";
 // Backed up, or created empty, by the sendmail stage.
 constexpr char kLinuxConf[] = "/etc/conf.linuxconf";
-// The mail part's folders.
-constexpr const char* kMailFolders[] = {"/etc/vmail", "/var/spool/vmail"};
+// The mail part's folders: the user lists, and the mailboxes' spool, which
+// the mail account owns.
+constexpr char kMailSpool[] = "/var/spool/vmail";
+constexpr const char* kMailFolders[] = {"/etc/vmail", kMailSpool};
 // The folders made inside the installation folder, as suffixes of it.
 constexpr const char* kInstallationSubfolders[] = {"/etc", "/log", "/bin"};

@@ -25,8 +25,8 @@
 #include <string>
 #include <thread>
 
+#include "common/remove_dir.h"
 #include "host/extract.h"
-#include "host/remove_dir.h"
 #include "payload/payload.h"
 
 namespace {

@@ -76,7 +76,7 @@ unsigned char CGeneral::ServerConf(unsigned char mail) {
   if (!mail) return 0;
 
   if (!EnsurePopusersGroup(console_)) return 1;
-  if (!AskRootFolder(console_, journal_, RFolder)) return 1;
+  if (!AskRootFolder(console_, journal_, RFolder, InsFolder)) return 1;
   if (!EnsureServiceUser(console_, journal_, RFolder)) return 1;
   return 0;
 }

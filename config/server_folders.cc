@@ -19,6 +19,8 @@ constexpr char kNotRootsAloneText[] =
     "Illeagle value (only folders that root alone can write are allowed).";
 constexpr char kLinkText[] = "Illeagle value (only real folders are allowed).";
 constexpr char kBlankText[] = "Illeagle value (spaces are not allowed).";
+constexpr char kInstallationFolderText[] =
+    "Illeagle value (the root folder may not be, hold or lie in the installation folder).";
 
 // FullPathRefusal, and with the mail part no blank or tab either: sendmail.cf,
 // inetd.conf and the xinetd entry split their fields on them.
@@ -104,12 +106,19 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
   }
 }
 
-bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder) {
+bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder,
+                   const char* installation_folder) {
   for (;;) {
     TextField before;
     StoreText(before, folder);
     if (!AskText(console, kRootQuestion, folder, FullPathRefusal)) return false;
-    if (IsSystemFolder(folder)) {
+    // The folder goes to the service's user, who could then rename what
+    // root runs from it and put something else in its place.
+    if (FoldersOverlap(folder, installation_folder)) {
+      Refuse(console, folder, before, kInstallationFolderText);
+      continue;
+    }
+    if (RootTrustsFolder(folder)) {
       Refuse(console, folder, before, kSystemFolderText);
       continue;
     }

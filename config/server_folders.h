@@ -4,7 +4,8 @@
 // folder (asked until one is created or taken over) and the mail part's root
 // folder (asked until one is created or found). Neither may be a system
 // folder; the installation folder's programs run as root, so it and every
-// folder above it must be root's alone.
+// folder above it must be root's alone, and the root folder, which the
+// service's user receives, may hold nothing root trusts.
 
 #include "base/console.h"
 #include "base/journal.h"
@@ -19,6 +20,10 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
                            bool mail = false);
 
 // Asks for the root folder and creates it with mode 0777 (less the umask);
-// an existing folder is used as it is. Records a folder made in `journal`.
-// False when standard input ended (errno ENODATA).
-bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder);
+// an existing folder is used as it is. The folder is given to the service's
+// user later, so a folder root trusts (RootTrustsFolder) and one that is,
+// holds or lies in `installation_folder` are refused and asked again.
+// Records a folder made in `journal`. False when standard input ended
+// (errno ENODATA).
+bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder,
+                   const char* installation_folder);

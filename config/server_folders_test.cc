@@ -11,6 +11,7 @@ namespace {
 
 constexpr char kInstallation[] = "Enter installation folder for Quorvane server (Default: ";
 constexpr char kRoot[] = "Enter root folder for Quorvane server (Default: ";
+constexpr char kInstallationFolder[] = "/usr/local/quorvane";
 constexpr char kOverwrite[] = "\nFolder already exist.\nDo you want to overwrite it? ( Y/N ): ";
 
 mode_t CurrentUmask() {
@@ -124,7 +125,7 @@ TEST_F(ServerFoldersTest, ExistingRootFolderIsUsedSilently) {
   ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
   Dialogue d(root + "\n");
   TextField folder = "/var/quorvane";
-  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder));
+  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder, kInstallationFolder));
   EXPECT_EQ(d.out.str(), Prompt(kRoot, "/var/quorvane"));
   EXPECT_EQ(ModeOf(root), 0700u);
   EXPECT_FALSE(journal_.WasCreated(root));
@@ -134,7 +135,7 @@ TEST_F(ServerFoldersTest, NewRootFolderGetsMode0777LessUmask) {
   const std::string root = Path("root");
   Dialogue d(root + "\n");
   TextField folder = "/var/quorvane";
-  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder));
+  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder, kInstallationFolder));
   EXPECT_EQ(ModeOf(root), 0777 & ~CurrentUmask());
   EXPECT_TRUE(journal_.WasCreated(root));
 }
@@ -146,7 +147,7 @@ TEST_F(ServerFoldersTest, FailedRootFolderEmptiesTheDefault) {
   const std::string root = Path("root");
   Dialogue d(missing + "\n\n" + file + "\n" + root + "\n");
   TextField folder = "/var/quorvane";
-  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder));
+  ASSERT_TRUE(AskRootFolder(d.console, journal_, folder, kInstallationFolder));
   EXPECT_EQ(std::string(folder), root);
   const std::string again = Prompt(kRoot, "");
   EXPECT_EQ(d.out.str(), Prompt(kRoot, "/var/quorvane") + "No such file or directory\n" + again +
@@ -157,7 +158,7 @@ TEST_F(ServerFoldersTest, EndOfInputAtRootFolderFails) {
   Dialogue d(Path("missing/root") + "\n");
   TextField folder = "/var/quorvane";
   errno = 0;
-  EXPECT_FALSE(AskRootFolder(d.console, journal_, folder));
+  EXPECT_FALSE(AskRootFolder(d.console, journal_, folder, kInstallationFolder));
   EXPECT_EQ(errno, ENODATA);
   EXPECT_TRUE(d.out.str().ends_with(Prompt(kRoot, "") + "\n"));
 }
@@ -172,7 +173,7 @@ TEST_F(ServerFoldersTest, RelativeFoldersAreRefusedForBothQuestions) {
   TextField installation = "/usr/local/quorvane";
   TextField root = "/var/quorvane";
   ASSERT_TRUE(AskInstallationFolder(d.console, journal_, installation));
-  ASSERT_TRUE(AskRootFolder(d.console, journal_, root));
+  ASSERT_TRUE(AskRootFolder(d.console, journal_, root, installation));
   EXPECT_EQ(std::string(installation), qv);
   EXPECT_EQ(std::string(root), Path("root"));
   const std::string refusal = "\nIlleagle value (only full paths are allowed).";

@@ -1,5 +1,6 @@
 // The service's folder tree under the installation folder, its access list
-// and, with the mail part, the mail folders and the virtual domain list.
+// and, with the mail part, the mail account, the mail folders and the
+// virtual domain list.
 // Nothing here is done through a link: a folder or list that is one fails
 // the stage.
 
@@ -12,6 +13,7 @@
 #include "base/paths.h"
 #include "base/settings.h"
 #include "deploy/address.h"
+#include "deploy/mail_account.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 
@@ -81,6 +83,9 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   }
   if (!mail) return 0;
 
+  uid_t mail_uid;
+  gid_t mail_gid;
+  if (!EnsureMailAccount(console_, journal_, &mail_uid, &mail_gid)) return 1;
   for (const char* path : kMailFolders) {
     if (mkdir(path, kFolderMode) == 0) {
       journal_.Created(path);
@@ -93,6 +98,9 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
       return 1;
     }
   }
+  // The mail programs write the mailboxes as the mail account, never as root.
+  if (!GiveSpoolToMailAccount(journal_, mail_uid, mail_gid))
+    return Fail(console_, std::string(kMailSpool) + " is not a real folder");
 
   const std::string domains = folder + "/etc/VirtualDomains";
   if (CanOpenForReading(domains.c_str())) return 0;

@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "base/settings.h"
+#include "common/remove_dir.h"
 #include "host/files.h"
-#include "host/remove_dir.h"
 
 namespace {
 

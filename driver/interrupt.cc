@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/remove_dir.h"
 #include "config/conf_file.h"
 #include "host/extract.h"
 #include "host/install_lock.h"
-#include "host/remove_dir.h"
 #include "host/running_command.h"
 
 void InsStop(int /*signal_number*/) {

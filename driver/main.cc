@@ -10,6 +10,7 @@
 
 #include "base/console.h"
 #include "base/settings.h"
+#include "common/remove_dir.h"
 #include "config/conf_file.h"
 #include "driver/interrupt.h"
 #include "driver/stages.h"
@@ -17,7 +18,6 @@
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/install_lock.h"
-#include "host/remove_dir.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 //   made, and give an older backup its name back;
 // - remove only what this run created, except where a failure stage says
 //   otherwise (the system user, the mail folders and the root folder when
-//   this run made them and they are empty, /usr/bin/quorvane);
+//   this run made them and they are empty, /usr/bin/quorvane); the mail
+//   account goes only when this run made it;
 // - never follow a link to change a mode or an owner back;
 // - an installation folder the administrator took over keeps what it held.
 
@@ -17,11 +18,12 @@
 
 #include "base/paths.h"
 #include "base/settings.h"
+#include "common/mail_account.h"
+#include "common/remove_dir.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
-#include "host/remove_dir.h"
 
 namespace {
 
@@ -53,14 +55,17 @@ void RestoreMode(const InstallJournal& journal, const std::string& path) {
   if (journal.OldMode(path, &old_mode)) SetFolderMode(path.c_str(), old_mode);
 }
 
-// Removes a folder this run made; gives one it found back to its owner.
+// Removes a folder this run made; gives one it found back to its owner,
+// with its old mode.
 void UndoFolder(const InstallJournal& journal, const std::string& path) {
   uid_t uid;
   gid_t gid;
-  if (journal.WasCreated(path))
+  if (journal.WasCreated(path)) {
     remove(path.c_str());
-  else if (journal.OldOwner(path, &uid, &gid))
-    SetFolderOwner(path.c_str(), uid, gid);
+    return;
+  }
+  if (journal.OldOwner(path, &uid, &gid)) SetFolderOwner(path.c_str(), uid, gid);
+  RestoreMode(journal, path);
 }
 
 // Removes the installation folder's tree when this run made the folder;
@@ -105,6 +110,10 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
     if (stage == 1) return;
     if (Userdel("quorvane") != 0) {
       console_.PrintLine("Can't delete quorvane system user");
+      console_.PrintLine("Delete it manually");
+    }
+    if (journal_.WasAccountCreated(kMailAccount) && Userdel(kMailAccount) != 0) {
+      console_.PrintLine(std::string("Can't delete ") + kMailAccount + " system user");
       console_.PrintLine("Delete it manually");
     }
   }

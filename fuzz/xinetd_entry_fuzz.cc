@@ -1,8 +1,8 @@
 // Properties of the xinetd entry transformation: the result is whole lines;
-// it names the wrapper when the entry had a server line and never
-// otherwise; every line that mentions neither server nor disable comes out
-// byte for byte and in order; every disable line says "no"; a second run
-// changes nothing.
+// it names the wrapper and its per-source limit when the entry had a server
+// line and never otherwise; every line that mentions neither server,
+// per_source nor disable comes out byte for byte and in order; every
+// disable line says "no"; a second run changes nothing.
 
 #include <algorithm>
 #include <vector>
@@ -37,13 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string server_line = "\tserver\t\t\t\t= " + ins_folder + "/bin/vpop3d";
   const std::string args_line = "\tserver_args\t\t\t= /usr/sbin/ipop3d";
+  const std::string limit_line = "\tper_source\t\t= 4";
   std::vector<std::string_view> before = Lines(content);
   std::vector<std::string_view> after = Lines(entry);
   bool had_server = false;
   std::vector<std::string_view> plain;  // lines mentioning neither word
   for (std::string_view line : before) {
     had_server = had_server || Mentions(line, "server");
-    if (!Mentions(line, "server") && !Mentions(line, "disable") && !Mentions(line, "DISABLE"))
+    if (!Mentions(line, "server") && !Mentions(line, "per_source") && !Mentions(line, "disable") &&
+        !Mentions(line, "DISABLE"))
       plain.push_back(line);
   }
 
@@ -51,13 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t plain_seen = 0;
   for (size_t i = 0; i < after.size(); ++i) {
     std::string_view line = after[i];
-    if (line == server_line && i + 1 < after.size() && after[i + 1] == args_line)
+    if (line == server_line && i + 2 < after.size() && after[i + 1] == args_line &&
+        after[i + 2] == limit_line)
       names_wrapper = true;
     if (plain_seen < plain.size() && line == plain[plain_seen]) ++plain_seen;
     if ((Mentions(line, "disable") || Mentions(line, "DISABLE")) && line != server_line)
       FUZZ_CHECK(line == "\tdisable\t\t= no");
     bool from_input = std::find(before.begin(), before.end(), line) != before.end();
-    FUZZ_CHECK(from_input || line == server_line || line == args_line ||
+    FUZZ_CHECK(from_input || line == server_line || line == args_line || line == limit_line ||
                line == "\tdisable\t\t= no");
   }
   FUZZ_CHECK(names_wrapper == had_server);

@@ -9,11 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/remove_dir.h"
 #include "host/command.h"
 #include "host/decode_tool.h"
 #include "host/files.h"
 #include "host/private_folder.h"
-#include "host/remove_dir.h"
 #include "payload/payload.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/remove_dir.h"
+#include "common/remove_dir.h"
 
 namespace {
 

@@ -5,7 +5,9 @@
 namespace {
 
 constexpr char kServer[] = "\tserver\t\t\t\t= /usr/local/quorvane/bin/vpop3d\n";
-constexpr char kServerArgs[] = "\tserver_args\t\t\t= /usr/sbin/ipop3d\n";
+constexpr char kServerArgs[] =
+    "\tserver_args\t\t\t= /usr/sbin/ipop3d\n"
+    "\tper_source\t\t= 4\n";
 constexpr char kDisable[] = "\tdisable\t\t= no\n";
 
 std::string Transform(std::string_view entry) {
@@ -54,6 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Case{"ServerArgsAfterServerIsDropped",
              "{\n\tserver = /usr/sbin/ipop3d\n\tserver_args = -x\n}\n",
+             std::string("{\n") + kServer + kServerArgs + "}\n"},
+        Case{"PerSourceLimitIsOurs", "{\n\tper_source = 50\n\tserver = /usr/sbin/ipop3d\n}\n",
              std::string("{\n") + kServer + kServerArgs + "}\n"},
         Case{"ServerArgsBeforeServerTakesTheServerRule",
              "\tserver_args = -x\n\tserver = /usr/sbin/ipop3d\n",

@@ -181,6 +181,15 @@ std::optional<std::string> AccountLine(const Sandbox& sandbox, const std::string
   return text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
 }
 
+std::optional<uid_t> AccountUid(const Sandbox& sandbox, const std::string& name) {
+  const std::optional<std::string> line = AccountLine(sandbox, "/etc/passwd", name);
+  if (!line) return std::nullopt;
+  // name:password:uid:...
+  const size_t first = line->find(':'), second = line->find(':', first + 1);
+  if (first == std::string::npos || second == std::string::npos) return std::nullopt;
+  return static_cast<uid_t>(std::stoul(line->substr(second + 1)));
+}
+
 mode_t ModeAfter(const Sandbox& sandbox, const std::string& path) {
   auto st = sandbox.StatAfter(path);
   return st ? st->st_mode & 07777 : 0;

@@ -115,6 +115,9 @@ std::string WithoutEntry(const Sandbox& sandbox, const std::string& file, const 
 std::optional<std::string> AccountLine(const Sandbox& sandbox, const std::string& file,
                                        const std::string& name);
 
+// The user id of the account `name` after the run, if it exists.
+std::optional<uid_t> AccountUid(const Sandbox& sandbox, const std::string& name);
+
 // The permission bits of `path` after the run; 0 when it is missing.
 mode_t ModeAfter(const Sandbox& sandbox, const std::string& path);
 

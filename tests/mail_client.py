@@ -5,9 +5,12 @@
                                 one SMTP transaction per file, from ADDR
                                 when given; prints "accepted NAME", or
                                 "refused CODE" for a refused recipient
-  talk LINE...                  POP3 over port 110 by hand: sends each
+  talk [--source ADDR] LINE...  POP3 over port 110 by hand: sends each
                                 LINE (Python escapes allowed) and prints the
                                 first line of each answer
+  greet FILE                    POP3 over port 110: prints the greeting,
+                                stays connected without logging in until
+                                FILE exists, then QUIT
   wait MBOX COUNT SECONDS       waits until the mbox holds COUNT messages
   fetch LOGIN PASSWORD DIR      POP3 over port 110: RETR each message into
         [--delete]              DIR/N, DELE them with --delete, with --hold
@@ -57,7 +60,7 @@ def fetch(login, password, folder, options):
     pop = poplib.POP3('localhost', 110, timeout=30)
     print(pop.getwelcome().decode())
     pop.user(login)
-    print(pop.pass_(password).decode())
+    print(pop.pass_(password).decode(), flush=True)
     count, _ = pop.stat()
     os.makedirs(folder, exist_ok=True)
     for number in range(1, count + 1):
@@ -75,9 +78,22 @@ def fetch(login, password, folder, options):
     print('fetched', count)
 
 
+def greet(release):
+    pop = poplib.POP3('localhost', 110, timeout=30)
+    print(pop.getwelcome().decode(), flush=True)
+    deadline = time.time() + 60
+    while not os.path.exists(release) and time.time() < deadline:
+        time.sleep(0.1)
+    print(pop.quit().decode())
+
+
 def talk(lines):
     import socket
-    with socket.create_connection(('localhost', 110), timeout=30) as connection:
+    source = None
+    if lines and lines[0] == '--source':
+        source, lines = (lines[1], 0), lines[2:]
+    with socket.create_connection(('localhost', 110), timeout=30,
+                                  source_address=source) as connection:
         answers = connection.makefile('rb')
         print(answers.readline().decode().rstrip())
         for line in lines:
@@ -106,6 +122,8 @@ def main(args):
         wait(args[1], int(args[2]), float(args[3]))
     elif command == 'fetch':
         fetch(args[1], args[2], args[3], args[4:])
+    elif command == 'greet':
+        greet(args[1])
     else:
         sys.exit('unknown command ' + command)
 

@@ -8,20 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"
-#include "sandbox/sandbox.h"
+#include "tests/mail_host_test.h"
 
 namespace {
-
-constexpr char kDomain[] = "example.test";
-constexpr char kMailbox[] = "/var/spool/vmail/example.test/alice";
-constexpr char kWork[] = "/var/tmp/qvtest";
-// The published SHA-crypt test vector: the password "Hello world!".
-constexpr char kUserList[] =
-    "alice:$6$saltstring$svn8UoSVapNtMuq1ukKS4tPQd8iKwSMHWjl/O817G3uBnIFNjnQJuesI68u4OTLiBFdcbYE"
-    "dFCoEOfaS35inz1\n";
-constexpr char kPassword[] = "'Hello world!'";
 
 // A message that needs its "From " line quoted and its dot line stuffed.
 std::string Message(const std::string& subject, const std::string& to) {
@@ -67,71 +59,6 @@ std::string MessageName(int number) {
   std::string name = "m";
   return name.append(std::to_string(number));
 }
-
-class MailDeliveryTest : public testing::Test {
- protected:
-  // A mail host with the real daemons; false (the test skipped) when the
-  // packages cannot be had.
-  bool SetUpHost(SuperServer server) {
-    std::string err;
-    if (!AddMailDaemonLayer(sandbox_, server, &err)) {
-      skip_reason_ = err;
-      return false;
-    }
-    SeedMailHost(sandbox_);
-    SeedPopusersGroup(sandbox_);
-    SeedMailDaemons(sandbox_);
-    if (server == SuperServer::kInetd) {
-      sandbox_.SeedRemoved("/etc/xinetd.d/ipop3");
-      sandbox_.Seed("/etc/inetd.conf",
-                    "#pop-3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n");
-    }
-    sandbox_.Seed(std::string(kWork) + "/users", kUserList, 0600);
-    return true;
-  }
-
-  void SeedMessage(const std::string& name, const std::string& text) {
-    sandbox_.Seed(std::string(kWork) + "/" + name, text);
-  }
-
-  // Installs with the mail part; then lists the domain and its user.
-  void Install() {
-    RunResult run = RunInstallerWithDaemons(
-        sandbox_, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress + "n\n");
-    ASSERT_EQ(run.exit_status, 0) << run.output;
-  }
-
-  // A script that lists the domain and its user, restarts the daemons as
-  // an administrator would after that, then runs `steps`.
-  RunResult RunClients(const std::string& super_server, const std::string& steps) {
-    const std::string script =
-        "set -e\n"
-        "echo " +
-        std::string(kDomain) + " >> " + InFolder("/etc/VirtualDomains") + "\n" +
-        "install -m 0640 " + kWork + "/users /etc/vmail/" + kDomain + "\n" +
-        "/etc/rc.d/init.d/sendmail restart\n"
-        "/etc/rc.d/init.d/" +
-        super_server +
-        " restart\n"
-        "client() { /usr/bin/python3 " +
-        kMailClient + " \"$@\"; }\n" + steps;
-    RunResult run = RunWithDaemons(sandbox_, script);
-    EXPECT_EQ(run.exit_status, 0) << run.output << Logs();
-    return run;
-  }
-
-  std::string Logs() {
-    std::string logs;
-    for (const char* log : {"/var/log/qvtest-sendmail.log", "/var/log/qvtest-xinetd.log",
-                            "/var/log/qvtest-inet.log", kInitLog}) {
-      logs += std::string("\n--- ") + log + "\n" + sandbox_.ReadAfter(log).value_or("(none)");
-    }
-    return logs;
-  }
-
-  Sandbox sandbox_;
-  std::string skip_reason_;
-};
 
 // The whole path through either super-server: SMTP in, vdeliver, the
 // mailbox, vpop3d, POP3 out, DELE and QUIT.
@@ -298,10 +225,12 @@ TEST_F(MailDeliveryTest, VdeliverAnswersWithSysexitsCodes) {
     expected += c.arguments + ": " + c.expected + "\n";
   }
   // A disk too small for the message: the two earlier messages stay as they were.
-  script += "cp " + std::string(kMailbox) + " " + kWork +
+  // The mailbox and its folder stay the mail account's, as vdeliver writes as it.
+  script += "cp -p " + std::string(kMailbox) + " " + kWork +
             "/before\n"
-            "mount -t tmpfs -o size=12k tmpfs /var/spool/vmail/example.test\n"
-            "cp " +
+            "mount -t tmpfs -o size=12k,mode=0700,uid=$(id -u qvmail) tmpfs "
+            "/var/spool/vmail/example.test\n"
+            "cp -p " +
             kWork + "/before " + kMailbox +
             "\n"
             "head -c 100000 /dev/zero | tr '\\0' x | $vdeliver alice example.test 2>/dev/null; "

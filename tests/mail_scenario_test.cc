@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "mail/sendmail_template.h"
+#include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"
-#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -65,6 +65,7 @@ constexpr char kInstalledXinetdEntry[] =
     "\tuser\t\t\t= root\n"
     "\tserver\t\t\t\t= /usr/local/quorvane/bin/vpop3d\n"
     "\tserver_args\t\t\t= /usr/sbin/ipop3d\n"
+    "\tper_source\t\t= 4\n"
     "\tlog_on_success\t\t+= USERID\n"
     "\tlog_on_failure\t\t+= USERID\n"
     "\tdisable\t\t= no\n"

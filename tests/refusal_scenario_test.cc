@@ -193,6 +193,68 @@ TEST(RefusalScenarioTest, SystemFoldersAndFoldersOthersCanChangeAreNotTaken) {
   RunCases(cases);
 }
 
+// The root folder is given to the service's user, who could then move
+// what lies in it aside and put something else in its place. A folder that
+// root runs or reads from, or one that is, holds or lies in the
+// installation folder, is refused and asked again (the default is then
+// taken); a new folder elsewhere is given away.
+TEST(RefusalScenarioTest, RootFoldersThatRootTrustsAreNeverGivenAway) {
+  const std::string system = "Illeagle value (system folders are not allowed).";
+  const std::string installation =
+      "Illeagle value (the root folder may not be, hold or lie in the installation folder).";
+  struct Answer {
+    std::string name, folder, refusal;  // no refusal: the folder is taken
+    std::function<void(Sandbox&)> seed;
+  };
+  const Answer kAnswers[] = {
+      {"InstallationFolder", kDefaultInstallationFolder, installation, nullptr},
+      {"ItsBin", InFolder("/bin"), installation, nullptr},
+      {"InsideIt", InFolder("/data"), installation, nullptr},
+      {"HoldingIt", "/usr/local", installation, nullptr},
+      {"EtcSsh", "/etc/ssh", system, nullptr},
+      {"LibraryFolder", "/usr/lib/x86_64-linux-gnu", system, nullptr},
+      {"BelowVarLib", "/var/lib/quorvane", system, nullptr},
+      {"BelowBoot", "/boot/quorvane", system, nullptr},
+      {"BelowRootsHome", "/root/quorvane", system, nullptr},
+      {"APackagesFolder", "/srv/packaged", system,
+       [](Sandbox& sandbox) {
+         sandbox.SeedDir("/srv/packaged");
+         sandbox.Seed("/var/lib/dpkg/info/qvtest-data.list", "/srv/packaged\n");
+       }},
+      {"HoldingAProgram", "/srv/tools", system,
+       [](Sandbox& sandbox) { sandbox.Seed("/srv/tools/bin/run", "#!/bin/sh\n", 0755); }},
+      {"NewFolderUnderSrv", "/srv/mail-root", "", nullptr},
+  };
+  const std::string root_prompt = DefaultPrompt(kRootQuestion, kDefaultRootFolder);
+  std::vector<Case> cases;
+  for (const Answer& a : kAnswers) {
+    Case c = FolderRefused(a.name, true, a.seed, "", "");
+    c.answers = WholeRunAnswers(true);
+    c.transcript = WholeRun(true);
+    // The root folder's answer follows the popusers group's "y"; after a
+    // refusal that answer, which keeps the default, is given again.
+    const size_t root_answer = c.answers.find("y\n", 2) + 2;
+    const std::string given = a.refusal.empty() ? a.folder : kDefaultRootFolder;
+    if (a.refusal.empty()) {
+      c.answers.replace(root_answer, 1, a.folder + "\n");
+    } else {
+      c.answers.insert(root_answer, a.folder + "\n");
+      c.transcript.insert(c.transcript.find(root_prompt), root_prompt + "\n" + a.refusal);
+    }
+    c.check = [a, given](const Sandbox& sandbox, const RunResult& run) {
+      const auto st = sandbox.StatAfter(a.folder);
+      if (!a.refusal.empty() && st) {
+        EXPECT_EQ(st->st_uid, 0u) << a.folder;
+      }
+      const auto taken = sandbox.StatAfter(given);
+      ASSERT_TRUE(taken) << given << run.output;
+      EXPECT_EQ(taken->st_uid, AccountUid(sandbox, "quorvane").value_or(0)) << given;
+    };
+    cases.push_back(c);
+  }
+  RunCases(cases);
+}
+
 TEST(RefusalScenarioTest, ConfirmedPathsAreFullPathsOfRegularFiles) {
   // A FIFO would hang a run that opened it to see whether it is there.
   char layer[] = "/tmp/qv-fifo-layer-XXXXXX";

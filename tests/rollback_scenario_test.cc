@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/installer_run.h"
 #include "sandbox/sandbox.h"
+#include "tests/installer_run.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -483,7 +483,7 @@ TEST(RollbackScenarioTest, PreexistingSystemUserIsDeletedFromStageTwo) {
       << run.changes.ToString();
 }
 
-// The account tool fails to delete the user: the rollback says so and goes on.
+// The account tool fails to delete the users: the rollback says so and goes on.
 TEST(RollbackScenarioTest, UserThatCannotBeDeletedIsReported) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
@@ -493,12 +493,13 @@ TEST(RollbackScenarioTest, UserThatCannotBeDeletedIsReported) {
   RunResult run =
       RunOnConsole(sandbox, AnswersUpToAddress(MailPart::kCreatingGroup) + kAddress + "n\n");
 
-  EXPECT_TRUE(SameTranscript(UpToCopies(MailPart::kCreatingGroup) +
-                                 LinkInTheWay("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
-                                 Abort("Error while copying files", "File exists") +
-                                 Line("Can't delete quorvane system user") +
-                                 Line("Delete it manually"),
-                             run.output));
+  EXPECT_TRUE(
+      SameTranscript(UpToCopies(MailPart::kCreatingGroup) +
+                         LinkInTheWay("libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so") +
+                         Abort("Error while copying files", "File exists") +
+                         Line("Can't delete quorvane system user") + Line("Delete it manually") +
+                         Line("Can't delete qvmail system user") + Line("Delete it manually"),
+                     run.output));
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_NE(AccountLine(sandbox, "/etc/passwd", "quorvane"), std::nullopt);
   // The steps after the user still ran.

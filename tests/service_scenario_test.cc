@@ -264,7 +264,9 @@ TEST(ServiceScenarioTest, MailListsEditedFromTheConsoleStayUnlessPurged) {
     const std::string users = sandbox.ReadAfter("/etc/vmail/example.test").value_or("");
     EXPECT_EQ(users.rfind("bob:$6$", 0), 0u) << users;
     EXPECT_EQ(std::count(users.begin(), users.end(), '\n'), 1) << users;
-    EXPECT_EQ(ModeAfter(sandbox, "/etc/vmail/example.test"), 0640u);
+    // The user list is the mail account's alone.
+    EXPECT_EQ(ModeAfter(sandbox, "/etc/vmail/example.test"), 0600u);
+    EXPECT_EQ(sandbox.StatAfter("/etc/vmail/example.test")->st_uid, AccountUid(sandbox, "qvmail"));
 
     RunOptions options;
     options.stdin_text = purge ? "y\ny\n" : "y\n";

@@ -7,8 +7,11 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include "common/mail_account.h"
 #include "payload/quorvane/mail_lists.h"
 #include "payload/quorvane/password_input.h"
+#include "payload/quorvane/sendmail_signal.h"
+#include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/list_file.h"
 #include "payload/qvsml/safe_name.h"
 #include "payload/qvsml/text_file.h"
@@ -20,7 +23,9 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr mode_t kUserListMode = 0640;
+// Read and written by the mail account alone: its group is the service
+// user's too.
+constexpr mode_t kUserListMode = 0600;
 
 int Fail(const std::string& message) {
   fprintf(stderr, "quorvane: %s\n", message.c_str());
@@ -38,15 +43,24 @@ bool MailPartInstalled(const ServiceConf& conf) { return !conf.SendMailPIDFile.e
 
 // sendmail reads its class of virtual domains only at start; SIGHUP makes
 // it start again. The pid is the first line of the pid file the
-// configuration names.
+// configuration names, and only a process running sendmail is signalled.
 void TellSendmail(const ServiceConf& conf) {
-  std::string text, err;
+  std::string text, err, program;
   long pid = 0;
   if (ReadTextFile(conf.SendMailPIDFile, &text, &err)) pid = strtol(text.c_str(), nullptr, 10);
-  if (pid > 1 && kill(static_cast<pid_t>(pid), SIGHUP) == 0) {
-    printf("sendmail reads the domain list again\n");
-  } else {
-    printf("sendmail is not running; it reads the domain list when it starts\n");
+  switch (SighupSendmail(static_cast<pid_t>(pid), &program)) {
+    case SighupResult::kSent:
+      printf("sendmail reads the domain list again\n");
+      return;
+    case SighupResult::kNotSendmail:
+      printf("process %ld named by %s runs %s, not sendmail; no signal sent\n", pid,
+             conf.SendMailPIDFile.c_str(),
+             program.empty() ? "an unknown program" : program.c_str());
+      printf("sendmail reads the domain list when it starts again\n");
+      return;
+    case SighupResult::kNotRunning:
+      printf("sendmail is not running; it reads the domain list when it starts\n");
+      return;
   }
 }
 
@@ -112,6 +126,10 @@ int EditUser(const ServiceConf& conf, const std::string& action, const std::stri
     return Fail("domain " + domain + " is not listed; add it with 'quorvane domain add " + domain +
                 "'");
   }
+  // A new list belongs to the mail account, like the mailboxes.
+  uid_t list_uid;
+  gid_t list_gid;
+  if (!LookUpAccount(kMailAccount, &list_uid, &list_gid, &err)) return Fail(err);
   std::string line;
   if (action != "remove") {
     std::string password, hash;
@@ -125,7 +143,7 @@ int EditUser(const ServiceConf& conf, const std::string& action, const std::stri
   if (action == "add" && count > 0) return Fail("user " + address + " exists already");
   if (action != "add" && count == 0) return Fail("no user " + user + "@" + domain);
   if (action == "add") text = AppendLine(edit.text(), line);
-  if (!edit.Commit(text, kUserListMode, &err)) return Fail(err);
+  if (!edit.Commit(text, kUserListMode, &err, list_uid, list_gid)) return Fail(err);
   const char* done = action == "add"      ? "added"
                      : action == "remove" ? "removed"
                                           : "has a new password";

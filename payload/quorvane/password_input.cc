@@ -51,6 +51,14 @@ bool ReadNewPassword(std::string* password, std::string* err) {
     *err = "an empty password is not allowed";
     return false;
   }
+  // A NUL would cut the password short where crypt(3) reads it, so that a
+  // shorter one logged in; POP3 carries printable ASCII only.
+  for (unsigned char c : first) {
+    if (c < ' ' || c >= 0x7f) {
+      *err = "a password may hold only printable ASCII characters (no NUL or control character)";
+      return false;
+    }
+  }
   *password = first;
   return true;
 }

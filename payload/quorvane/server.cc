@@ -25,6 +25,10 @@
 namespace {
 
 constexpr size_t kMaxClients = 64;
+// Kept for the administrator's machines (the listed addresses outside
+// 127.0.0.0/8), so that local users filling the rest through the loopback
+// address cannot lock the administrator out.
+constexpr size_t kAdministratorSlots = 4;
 constexpr size_t kMaxPendingOutput = 64 * 1024;
 
 volatile sig_atomic_t stop_requested = 0;
@@ -38,10 +42,13 @@ using Clock = std::chrono::steady_clock;
 struct Client {
   int fd = -1;
   std::string peer;
+  bool administrator = false;
   std::string input, output;
   Clock::time_point last_active;
   bool closing = false;  // close once `output` is sent
 };
+
+bool IsLoopback(in_addr_t address) { return (ntohl(address) >> 24) == 127; }
 
 std::string PeerText(const sockaddr_in& address) {
   char text[INET_ADDRSTRLEN] = "?";
@@ -154,19 +161,29 @@ class Loop {
       log_.Write("refused " + peer + ": not in the access list");
       return;
     }
-    if (clients_.size() >= kMaxClients) {
-      Client refused{fd, peer, "", "-ERR too many clients\r\n", Clock::now(), true};
+    const bool administrator = !IsLoopback(address.sin_addr.s_addr);
+    if (!HasSlotFor(administrator)) {
+      Client refused{fd, peer, false, "", "-ERR too many clients\r\n", Clock::now(), true};
       Flush(refused);
       close(fd);
       log_.Write("refused " + peer + ": too many clients");
       return;
     }
-    clients_.push_back({fd, peer, "", Greeting(), Clock::now(), false});
+    clients_.push_back({fd, peer, administrator, "", Greeting(), Clock::now(), false});
     log_.Write("connection from " + peer);
     if (!Flush(clients_.back())) {
       Disconnect(clients_.back(), "connection lost");
       clients_.pop_back();
     }
+  }
+
+  // Everyone shares the slots but the administrator's; those are theirs.
+  bool HasSlotFor(bool administrator) const {
+    if (clients_.size() >= kMaxClients) return false;
+    if (administrator) return true;
+    const size_t others = static_cast<size_t>(std::count_if(
+        clients_.begin(), clients_.end(), [](const Client& c) { return !c.administrator; }));
+    return others < kMaxClients - kAdministratorSlots;
   }
 
   void Receive(Client& client) {

@@ -10,7 +10,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdio.h>
@@ -27,6 +26,7 @@
 #include "payload/quorvane/service_log.h"
 #include "payload/qvdns/soa_record.h"
 #include "payload/qvsml/access_list.h"
+#include "payload/qvsml/give_up_root.h"
 
 namespace {
 
@@ -56,15 +56,8 @@ bool LoadSettings(ServerSettings* settings, std::string* err) {
 
 // Gives up root for the service user, when there is one.
 bool DropRoot(std::string* err) {
-  struct passwd* user = getpwnam(kServiceUser);
-  if (!user || getuid() != 0) return true;
-  const gid_t group = user->pw_gid;
-  if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(user->pw_uid) != 0 ||
-      setuid(0) == 0) {
-    *err = std::string("cannot become ") + kServiceUser + ": " + strerror(errno);
-    return false;
-  }
-  return true;
+  if (!getpwnam(kServiceUser) || getuid() != 0) return true;
+  return BecomeAccount(kServiceUser, err);
 }
 
 // In the daemon: detaches from the caller's terminal and descriptors.

@@ -3,8 +3,15 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+namespace {
+
+constexpr char kCutNote[] = "(older lines removed: the log is kept under its size limit)\n";
+
+}  // namespace
 
 std::string ServiceLogPath(const std::string& ins_folder) {
   return ins_folder + "/log/quorvane.log";
@@ -15,8 +22,8 @@ ServiceLog::~ServiceLog() {
 }
 
 bool ServiceLog::Open(const std::string& path, std::string* err) {
-  fd_ =
-      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0640);
+  // Read as well as written: its newest lines are kept when it is cut.
+  fd_ = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0640);
   if (fd_ < 0) {
     *err = path + ": " + strerror(errno);
     return false;
@@ -33,5 +40,22 @@ void ServiceLog::Write(const std::string& event) {
   const std::string line = stamp + event + "\n";
   // One write with O_APPEND keeps lines whole; a full disk loses the line.
   if (write(fd_, line.data(), line.size()) < 0) {
+  }
+  struct stat st;
+  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > limit_)
+    KeepNewestHalf(st.st_size);
+}
+
+void ServiceLog::KeepNewestHalf(off_t size) {
+  std::string kept(static_cast<size_t>(limit_ / 2), '\0');
+  const ssize_t got = pread(fd_, kept.data(), kept.size(), size - static_cast<off_t>(kept.size()));
+  if (got <= 0) return;
+  kept.resize(static_cast<size_t>(got));
+  // From the first whole line on.
+  const size_t first_line = kept.find('\n');
+  kept.erase(0, first_line == std::string::npos ? kept.size() : first_line + 1);
+  kept.insert(0, kCutNote);
+  // O_APPEND writes at the end, which is the start once the file is cut.
+  if (ftruncate(fd_, 0) != 0 || write(fd_, kept.data(), kept.size()) < 0) {
   }
 }

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/mail_account.h"
 #include "payload/quorvane/pid_file.h"
 #include "payload/qvremove/package_files.h"
 #include "payload/qvremove/rewritten_files.h"
@@ -135,6 +136,31 @@ void DeleteServiceUser(Removal& removal) {
   }
 }
 
+// The installer made the mail account with the spool as its home. While
+// mailboxes are kept, so is the account that owns them: a new account
+// might get another user id.
+void DeleteMailAccount(Removal& removal) {
+  const struct passwd* account = getpwnam(kMailAccount);
+  if (!account) return;
+  if (std::string(account->pw_dir) != kSpoolFolder) {
+    removal.notes.push_back(std::string("left the user ") + kMailAccount + ": its home is " +
+                            account->pw_dir + ", not " + kSpoolFolder);
+    return;
+  }
+  struct stat st;
+  if (lstat(kSpoolFolder, &st) == 0) {
+    removal.notes.push_back(std::string("kept the user ") + kMailAccount +
+                            ": it owns the mailboxes kept in " + kSpoolFolder);
+    return;
+  }
+  std::string output;
+  RunCommand({"/usr/sbin/userdel", kMailAccount}, &output);
+  if (getpwnam(kMailAccount)) {
+    printf("Can't delete %s system user\nDelete it manually\n", kMailAccount);
+    removal.ok = false;
+  }
+}
+
 void RemoveMailFolders(Removal& removal) {
   for (const char* folder : {kSpoolFolder, kUserListFolder}) {
     std::string err;
@@ -192,6 +218,7 @@ int main(int argc, char** argv) {
     removal.ok =
         RemoveEmptyFolder(removal.conf.RFolder, "it is not empty", &removal.notes) && removal.ok;
     RemoveMailFolders(removal);
+    DeleteMailAccount(removal);
   }
   for (const std::string& note : removal.notes) printf("%s\n", note.c_str());
   if (!removal.ok) {

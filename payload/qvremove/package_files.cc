@@ -1,18 +1,18 @@
 // Rules this file keeps:
-// - never descend through a symbolic link, never cross into another file
-//   system: folders are opened with O_NOFOLLOW|O_DIRECTORY and emptied by
-//   *at calls;
+// - never descend through a symbolic link, never cross a mount point:
+//   whole trees go only through RemoveDir, which the installer uses too;
 // - never delete what the package did not put there, except under --purge
 //   (RemoveTree), which the administrator confirmed.
 
 #include "payload/qvremove/package_files.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "common/remove_dir.h"
 
 namespace {
 
@@ -41,52 +41,12 @@ const PackageFolder kFolders[] = {
      {"libqvdns-0.1.so", "libqvsml-0.1.so", "libstdc++-3-libc6.2-2-2.10.0.so", "vpop3d", "vdeliver",
       "quorvane", "qvremove"}},
     {"/etc", {"hosts.allow", "VirtualDomains"}},
-    {"/log", {"quorvane.log", "quorvane.pid"}},
+    {"/log", {"quorvane.log", "quorvane.pid", "pop3-failures"}},
 };
 
 bool Failed(std::vector<std::string>* notes, const std::string& path) {
   notes->push_back("cannot remove " + path + ": " + strerror(errno));
   return false;
-}
-
-bool RemoveTreeAt(int parent_fd, const char* name, dev_t device, const std::string& shown,
-                  std::string* err) {
-  int fd = openat(parent_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || st.st_dev != device) {
-    *err = shown + ": " + (fd < 0 ? strerror(errno) : "on another file system");
-    if (fd >= 0) close(fd);
-    return false;
-  }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
-    *err = shown + ": " + strerror(errno);
-    return false;
-  }
-  bool ok = true;
-  std::vector<std::string> names;
-  while (dirent* entry = readdir(dir)) {
-    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-      names.push_back(entry->d_name);
-  }
-  for (const std::string& child : names) {
-    struct stat child_st;
-    if (fstatat(fd, child.c_str(), &child_st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    const std::string child_shown = shown + "/" + child;
-    if (S_ISDIR(child_st.st_mode)) {
-      ok = RemoveTreeAt(fd, child.c_str(), device, child_shown, err) && ok;
-    } else if (unlinkat(fd, child.c_str(), 0) != 0) {
-      *err = child_shown + ": " + strerror(errno);
-      ok = false;
-    }
-  }
-  closedir(dir);
-  if (ok && unlinkat(parent_fd, name, AT_REMOVEDIR) != 0) {
-    *err = shown + ": " + strerror(errno);
-    ok = false;
-  }
-  return ok;
 }
 
 }  // namespace
@@ -145,5 +105,7 @@ bool RemoveTree(const std::string& path, std::string* err) {
     *err = path + ": not a folder";
     return false;
   }
-  return RemoveTreeAt(AT_FDCWD, path.c_str(), st.st_dev, path, err);
+  if (RemoveDir(path.c_str()) == 0) return true;
+  *err = path + ": something in it stays (a mount point, or what could not be removed)";
+  return false;
 }

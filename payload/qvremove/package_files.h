@@ -23,6 +23,8 @@ bool RemoveInstallationFolder(const std::string& ins_folder, std::vector<std::st
 bool RemoveEmptyFolder(const std::string& path, const std::string& why_kept,
                        std::vector<std::string>* notes);
 
-// Removes the folder `path` with everything in it, never following a link
-// and never leaving its file system. False with `err` when something stays.
+// Removes the folder `path` with everything in it through RemoveDir: never
+// following a link, stopping at every mount point (bind mounts included).
+// True when it is gone or was never there; false with `err` when something
+// stays.
 bool RemoveTree(const std::string& path, std::string* err);

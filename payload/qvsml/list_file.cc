@@ -85,15 +85,16 @@ bool ListFileEdit::Begin(const std::string& folder, const std::string& name, std
   return true;
 }
 
-bool ListFileEdit::Commit(const std::string& text, mode_t new_mode, std::string* err) {
+bool ListFileEdit::Commit(const std::string& text, mode_t new_mode, std::string* err, uid_t new_uid,
+                          gid_t new_gid) {
   const std::string temporary = TemporaryName(name_);
   const std::string shown = folder_ + "/" + temporary;
   int fd = openat(folder_fd_, temporary.c_str(),
                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return Fail(err, shown);
   const mode_t mode = existed_ ? old_mode_ : new_mode;
-  const uid_t uid = existed_ ? old_uid_ : 0;
-  const gid_t gid = existed_ ? old_gid_ : 0;
+  const uid_t uid = existed_ ? old_uid_ : new_uid;
+  const gid_t gid = existed_ ? old_gid_ : new_gid;
   bool ok = WriteAll(fd, text.data(), text.size()) && fchown(fd, uid, gid) == 0 &&
             fchmod(fd, mode) == 0 && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;

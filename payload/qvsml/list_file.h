@@ -25,9 +25,11 @@ class ListFileEdit {
   const std::string& text() const { return text_; }
 
   // Puts `text` in place of the file. The new file keeps the old one's
-  // owner and mode; a file that did not exist gets `new_mode` and root.
-  // False with `err` when any step fails; the old file is then untouched.
-  bool Commit(const std::string& text, mode_t new_mode, std::string* err);
+  // owner and mode; a file that did not exist gets `new_mode` and the owner
+  // `new_uid`:`new_gid` (root unless given). False with `err` when any step
+  // fails; the old file is then untouched.
+  bool Commit(const std::string& text, mode_t new_mode, std::string* err, uid_t new_uid = 0,
+              gid_t new_gid = 0);
 
  private:
   std::string folder_, name_;

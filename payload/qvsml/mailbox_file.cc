@@ -42,8 +42,19 @@ int OpenDomainSpool(const std::string& domain, bool create, std::string* err) {
 int OpenMailboxAt(int domain_fd, const std::string& user, std::string* err) {
   int fd = openat(domain_fd, user.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
                   kMailboxMode);
-  if (fd < 0) return Fail("mailbox " + user, err);
   struct stat st;
+  if (fd < 0) {
+    // What cannot even be opened (a folder, someone else's FIFO) is still
+    // judged by what it is: only a plain file is ever a mailbox.
+    const int error = errno;
+    if (fstatat(domain_fd, user.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
+      errno = EPERM;
+      *err = "mailbox " + user + ": not a plain file";
+      return -1;
+    }
+    errno = error;
+    return Fail("mailbox " + user, err);
+  }
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
     close(fd);
     errno = EPERM;

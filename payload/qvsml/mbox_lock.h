@@ -1,10 +1,12 @@
 #pragma once
 
 // The locks every mbox program honours, taken together: a "<mailbox>.lock"
-// file beside the mailbox (created exclusively) and an fcntl write lock on
-// the mailbox itself. A lock file older than kStaleLockSeconds is taken to
-// be left by a crashed program and removed; a holder keeps its own fresh
-// with Refresh().
+// file beside the mailbox (created exclusively, holding its maker's pid, and
+// fcntl-locked by it) and an fcntl write lock on the mailbox itself. A lock
+// file that its maker no longer holds was left by a program that died, and
+// is taken over at once. One that cannot be opened (another owner's) is
+// taken as left once it is older than kStaleLockSeconds; a holder keeps its
+// own fresh with Refresh().
 
 #include <string>
 

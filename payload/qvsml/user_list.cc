@@ -54,6 +54,8 @@ bool CheckPassword(const std::string& password, const std::string& hash) {
   // Only real hashes: "", "!" or "*..." lock the account, and crypt(3) must
   // never be handed a DES salt that a short value would make.
   if (hash.size() < 4 || hash[0] != '$') return false;
+  // crypt(3) would read only up to a NUL, and a shorter password would pass.
+  if (password.find('\0') != std::string::npos) return false;
   struct crypt_data data;
   memset(&data, 0, sizeof data);
   const char* result = crypt_r(password.c_str(), hash.c_str(), &data);
@@ -67,6 +69,10 @@ bool CheckPassword(const std::string& password, const std::string& hash) {
 }
 
 bool HashPassword(const std::string& password, std::string* hash, std::string* err) {
+  if (password.find('\0') != std::string::npos) {
+    *err = "a password may not hold a NUL";
+    return false;
+  }
   char salt[CRYPT_GENSALT_OUTPUT_SIZE];
   if (!crypt_gensalt_rn("$6$", 0, nullptr, 0, salt, sizeof salt)) {
     *err = std::string("cannot make a password salt: ") + strerror(errno);

@@ -27,9 +27,9 @@ std::optional<MailUser> FindUser(const std::vector<MailUser>& users, const std::
 std::string RenderUserList(const std::vector<MailUser>& users);
 
 // Whether `password` matches `hash`. An empty or locked hash ("!", "*")
-// never matches.
+// never matches, nor does a password holding a NUL.
 bool CheckPassword(const std::string& password, const std::string& hash);
 
 // A new SHA-512 crypt(3) hash of `password` with a random salt; false with
-// `err` when the system cannot make one.
+// `err` when the password holds a NUL or the system cannot make one.
 bool HashPassword(const std::string& password, std::string* hash, std::string* err);

@@ -38,3 +38,12 @@ TEST(UserListTest, ChecksPasswordsAgainstSha512Hashes) {
   for (const char* locked : {"", "!", "*", "!$6$x$y", "ab"})
     EXPECT_FALSE(CheckPassword("", locked));
 }
+
+TEST(UserListTest, APasswordHoldingANulIsNeitherHashedNorAccepted) {
+  std::string hash, err;
+  EXPECT_FALSE(HashPassword(std::string("sec\0ret", 7), &hash, &err));
+  ASSERT_TRUE(HashPassword("sec", &hash, &err)) << err;
+  // crypt(3) alone would stop at the NUL and take this for "sec".
+  EXPECT_FALSE(CheckPassword(std::string("sec\0ret", 7), hash));
+  EXPECT_TRUE(CheckPassword("sec", hash));
+}

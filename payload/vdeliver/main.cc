@@ -3,9 +3,10 @@
 // /var/spool/vmail/<domain>/<user>, and answers with a sysexits code so
 // that sendmail bounces what can never be delivered and queues the rest.
 //
-// Rules: nothing is followed through a link; the mailbox is only written
-// under both mbox locks; a delivery that fails part-way is cut back off,
-// so the mailbox is exactly as it was.
+// Rules: root only reads the configuration and the user list, then gives
+// way to the mail account for good; nothing is followed through a link;
+// the mailbox is only written under both mbox locks; a delivery that fails
+// part-way is cut back off, so the mailbox is exactly as it was.
 
 #include <errno.h>
 #include <signal.h>
@@ -19,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "common/mail_account.h"
+#include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/mailbox_file.h"
 #include "payload/qvsml/mbox_lock.h"
 #include "payload/qvsml/safe_name.h"
@@ -151,8 +154,8 @@ int Deliver(const Arguments& args) {
   MboxLock lock;
   bool busy = false;
   const int fd = OpenLockedMailbox(domain_fd, args.user, kLockWaitSeconds, &lock, &busy, &err);
-  // A link or a strange file in the spool is refused for good; anything
-  // else may pass.
+  // A link, a folder or another strange file at the mailbox's name is
+  // refused for good; anything else may pass.
   const bool refused = !busy && (errno == ELOOP || errno == EPERM);
   if (fd < 0) return Fail(refused ? EX_CANTCREAT : EX_TEMPFAIL, err);
   struct stat st;
@@ -198,5 +201,8 @@ int main(int argc, char** argv) {
     return Fail(EX_TEMPFAIL, err);
   if (!FindUser(users, args.user))
     return Fail(EX_NOUSER, args.user + "@" + args.domain + ": no such user");
+  // sendmail runs this mailer as root; the spool and the message are the
+  // mail account's business alone.
+  if (geteuid() == 0 && !BecomeAccount(kMailAccount, &err)) return Fail(EX_TEMPFAIL, err);
   return Deliver(args);
 }

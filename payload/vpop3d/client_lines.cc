@@ -4,8 +4,17 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+
+int ClientLines::WaitMilliseconds() const {
+  // Rounded up, so that a wait cut short by the deadline ends past it.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - SessionClock::now());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, idle_seconds_ * 1000LL));
+}
+
 ClientRead ClientLines::Next(std::string* line) {
   for (;;) {
+    if (SessionClock::now() >= deadline_) return ClientRead::kSessionOver;
     const size_t feed = buffer_.find('\n');
     if (feed != std::string::npos) {
       const bool was_discarding = discarding_;
@@ -21,9 +30,13 @@ ClientRead ClientLines::Next(std::string* line) {
       buffer_.clear();
     }
     struct pollfd wait = {fd_, POLLIN, 0};
-    const int ready = poll(&wait, 1, idle_seconds_ * 1000);
+    const int wait_milliseconds = WaitMilliseconds();
+    const int ready = poll(&wait, 1, wait_milliseconds);
     if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) return ClientRead::kIdle;
+    if (ready == 0) {
+      if (wait_milliseconds == idle_seconds_ * 1000) return ClientRead::kIdle;
+      continue;  // the deadline came first
+    }
     if (ready < 0) return ClientRead::kClosed;
     char chunk[4096];
     const ssize_t n = read(fd_, chunk, sizeof chunk);

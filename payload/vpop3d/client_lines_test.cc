@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 TEST(ClientLinesTest, SplitsLinesDropsOverlongOnesAndNoticesSilence) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
@@ -23,4 +26,22 @@ TEST(ClientLinesTest, SplitsLinesDropsOverlongOnesAndNoticesSilence) {
   close(fds[1]);
   EXPECT_EQ(lines.Next(&line), ClientRead::kClosed);
   close(fds[0]);
+}
+
+TEST(ClientLinesTest, BytesKeepingTheIdleTimerBusyDoNotOutlastTheSession) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  // One byte every 50 ms, never a line end: without a session limit the
+  // idle limit of a second would never be reached.
+  std::atomic<bool> stop = false;
+  std::thread dripping([&] {
+    while (!stop && write(fds[1], "x", 1) == 1) usleep(50 * 1000);
+  });
+  ClientLines lines(fds[0], 1, SessionClock::now() + std::chrono::milliseconds(300));
+  std::string line;
+  EXPECT_EQ(lines.Next(&line), ClientRead::kSessionOver);
+  stop = true;
+  dripping.join();
+  close(fds[0]);
+  close(fds[1]);
 }

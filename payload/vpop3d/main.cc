@@ -5,7 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include "payload/vpop3d/pop3_session.h"
+#include "payload/vpop3d/split_session.h"
 
 int main(int argc, char** argv) {
   struct sigaction ignore = {};
@@ -14,5 +14,5 @@ int main(int argc, char** argv) {
   umask(077);
   SessionSettings settings;
   settings.system_pop3 = argc > 1 ? argv[1] : "ipop3d";
-  return RunPop3Session(0, 1, settings);
+  return RunSplitSession(0, 1, settings);
 }

@@ -9,10 +9,10 @@
 #include "payload/qvsml/mbox_lock.h"
 #include "payload/vpop3d/client_lines.h"
 #include "payload/vpop3d/login.h"
+#include "payload/vpop3d/login_gate.h"
 #include "payload/vpop3d/maildrop.h"
 #include "payload/vpop3d/pop3_command.h"
 #include "payload/vpop3d/pop3_output.h"
-#include "payload/vpop3d/system_pop3.h"
 
 namespace {
 
@@ -21,16 +21,22 @@ constexpr char kCapabilities[] = "TOP\r\nUSER\r\nUIDL\r\n.";
 class Session {
  public:
   Session(int in_fd, int out_fd, const SessionSettings& settings)
-      : input_(in_fd, settings.idle_seconds), in_fd_(in_fd), out_(out_fd), settings_(settings) {}
+      : input_(in_fd, settings.idle_seconds, settings.deadline),
+        out_(out_fd),
+        settings_(settings) {}
   ~Session() {
     lock_.Release();
     if (mailbox_fd_ >= 0) close(mailbox_fd_);
     if (domain_fd_ >= 0) close(domain_fd_);
   }
 
-  int Run();
+  // The authorization state, asking the monitor at `gate_fd`.
+  int Authorize(int gate_fd);
+  // The transaction state for a login the monitor accepted.
+  int Serve(const std::string& user, const std::string& domain, const std::string& pending);
 
  private:
+  int Run();
   // Each returns false when the session ends.
   bool Authorization(const Pop3Command& command, const std::string& line);
   bool Transaction(const Pop3Command& command);
@@ -39,12 +45,11 @@ class Session {
   void Answer(const std::string& line) { out_.Line(line); }
 
   ClientLines input_;
-  int in_fd_;
   Pop3Output out_;
   SessionSettings settings_;
+  int gate_fd_ = -1;
   bool in_transaction_ = false;
   std::string login_;  // USER's argument
-  int failed_logins_ = 0;
   int domain_fd_ = -1;
   int mailbox_fd_ = -1;
   std::string user_;
@@ -52,8 +57,27 @@ class Session {
   Maildrop maildrop_;
 };
 
-int Session::Run() {
+int Session::Authorize(int gate_fd) {
+  gate_fd_ = gate_fd;
   Answer("+OK POP3 server ready");
+  return Run();
+}
+
+int Session::Serve(const std::string& user, const std::string& domain, const std::string& pending) {
+  input_.TakeOver(pending);
+  std::string err;
+  if (!OpenMaildrop(user, domain, &err)) {
+    Answer("-ERR " + err);
+    out_.Flush();
+    return 0;
+  }
+  in_transaction_ = true;
+  Answer("+OK " + user + "@" + domain + " has " + std::to_string(maildrop_.messages().size()) +
+         " messages");
+  return Run();
+}
+
+int Session::Run() {
   for (;;) {
     if (!out_.Flush()) return 1;
     std::string line, err;
@@ -63,6 +87,10 @@ int Session::Run() {
       case ClientRead::kIdle:
         // RFC 1939: a timed-out session never enters the update state.
         Answer("-ERR autologout: idle for too long");
+        out_.Flush();
+        return 0;
+      case ClientRead::kSessionOver:
+        Answer("-ERR autologout: session time limit reached");
         out_.Flush();
         return 0;
       case ClientRead::kTooLong:
@@ -103,11 +131,14 @@ bool Session::Authorization(const Pop3Command& command, const std::string& line)
         Answer("+OK send your password");
         return true;
       }
-      // The host's own mailboxes are its own POP3 daemon's business.
+      // The host's own mailboxes are its own POP3 daemon's business; the
+      // monitor hands the session over to it when it is there.
+      GateVerdict verdict;
       out_.Flush();
-      if (RelayToSystemPop3(SystemPop3Path(settings_.system_pop3), line, input_.pending(), in_fd_,
-                            1))
+      if (!SendRequest(gate_fd_, {GateRequest::Kind::kRelay, line, "", input_.pending()}) ||
+          !ReceiveVerdict(gate_fd_, &verdict))
         return false;
+      if (verdict == GateVerdict::kRelayTaken) return false;
       Answer("-ERR only virtual mailboxes are served here: log in as user@domain");
       return true;
     }
@@ -124,27 +155,29 @@ bool Session::Authorization(const Pop3Command& command, const std::string& line)
 }
 
 bool Session::Login(const std::string& password) {
-  std::string user, domain, err;
-  SplitLogin(login_, &user, &domain);
-  login_.clear();
-  if (CheckLogin(user, domain, password)) {
-    if (!OpenMaildrop(user, domain, &err)) {
-      Answer("-ERR " + err);
-      return true;
-    }
-    in_transaction_ = true;
-    Answer("+OK " + user + "@" + domain + " has " + std::to_string(maildrop_.messages().size()) +
-           " messages");
-    return true;
-  }
+  GateVerdict verdict;
   out_.Flush();
-  sleep(static_cast<unsigned>(settings_.login_delay_seconds));
-  if (++failed_logins_ >= settings_.failed_logins_allowed) {
-    Answer("-ERR too many failed logins");
-    return false;
+  const GateRequest request = {GateRequest::Kind::kLogin, login_, password, input_.pending()};
+  login_.clear();
+  // The monitor answers a failure only after the delay; the mail account
+  // goes on with an accepted login.
+  if (!SendRequest(gate_fd_, request) || !ReceiveVerdict(gate_fd_, &verdict)) return false;
+  switch (verdict) {
+    case GateVerdict::kAccepted:
+      return false;
+    case GateVerdict::kRejected:
+      Answer("-ERR invalid user name or password");
+      return true;
+    case GateVerdict::kTooManyInSession:
+      Answer("-ERR too many failed logins");
+      return false;
+    case GateVerdict::kTooManyFromAddress:
+      Answer("-ERR too many failed logins from your address; try again later");
+      return false;
+    default:
+      Answer("-ERR logins cannot be checked now; try again later");
+      return false;
   }
-  Answer("-ERR invalid user name or password");
-  return true;
 }
 
 bool Session::OpenMaildrop(const std::string& user, const std::string& domain, std::string* err) {
@@ -242,7 +275,14 @@ bool Session::Transaction(const Pop3Command& command) {
 
 }  // namespace
 
-int RunPop3Session(int in_fd, int out_fd, const SessionSettings& settings) {
+int RunPop3Authorization(int in_fd, int out_fd, const SessionSettings& settings, int gate_fd) {
   Session session(in_fd, out_fd, settings);
-  return session.Run();
+  return session.Authorize(gate_fd);
+}
+
+int RunPop3Transaction(int in_fd, int out_fd, const SessionSettings& settings,
+                       const std::string& user, const std::string& domain,
+                       const std::string& pending) {
+  Session session(in_fd, out_fd, settings);
+  return session.Serve(user, domain, pending);
 }

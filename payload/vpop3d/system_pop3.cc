@@ -56,7 +56,8 @@ std::string SystemPop3Path(const std::string& argument) {
 }
 
 bool RelayToSystemPop3(const std::string& path, const std::string& user_line,
-                       const std::string& pending, int in_fd, int out_fd) {
+                       const std::string& pending, int in_fd, int out_fd,
+                       const std::function<bool()>& before_relay) {
   if (access(path.c_str(), X_OK) != 0) return false;
   int to_daemon[2], from_daemon[2];
   if (pipe2(to_daemon, O_CLOEXEC) != 0) return false;
@@ -87,7 +88,7 @@ bool RelayToSystemPop3(const std::string& path, const std::string& user_line,
   close(from_daemon[1]);
   std::string after_greeting;
   const bool greeted = started && TakeGreeting(from_daemon[0], &after_greeting);
-  if (greeted) {
+  if (greeted && (!before_relay || before_relay())) {
     const std::string forward = user_line + "\r\n" + pending;
     if (WriteAll(out_fd, after_greeting.data(), after_greeting.size()) &&
         WriteAll(to_daemon[1], forward.data(), forward.size()))

@@ -1,4 +1,4 @@
-#include "host/remove_dir.h"
+#include "common/remove_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

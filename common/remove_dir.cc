@@ -7,7 +7,7 @@
 // - use only system calls and stack buffers, so that the interrupt handler
 //   can call it while the program is anywhere (no malloc, no stdio).
 
-#include "host/remove_dir.h"
+#include "common/remove_dir.h"
 
 #include <dirent.h>
 #include <fcntl.h>
