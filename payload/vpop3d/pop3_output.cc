@@ -2,21 +2,24 @@
 
 #include "payload/qvsml/write_all.h"
 
-namespace {
-
-constexpr size_t kFlushSize = 64 * 1024;
-
-}  // namespace
-
 void Pop3Output::Line(const std::string& text) {
   buffer_ += text;
   buffer_ += "\r\n";
-  if (buffer_.size() >= kFlushSize) Flush();
+  if (buffer_.size() >= kBufferSize) Flush();
 }
 
 void Pop3Output::Raw(const char* data, size_t size) {
+  if (buffer_.size() + size < kBufferSize) {
+    buffer_.append(data, size);
+    return;
+  }
+  // A piece as large as the buffer goes out as it is, after what is held.
+  if (size >= kBufferSize) {
+    if (Flush() && !WriteAll(fd_, data, size)) failed_ = true;
+    return;
+  }
   buffer_.append(data, size);
-  if (buffer_.size() >= kFlushSize) Flush();
+  Flush();
 }
 
 bool Pop3Output::Flush() {

@@ -6,6 +6,9 @@
 
 class Pop3Output {
  public:
+  // What is held before it is written.
+  static constexpr size_t kBufferSize = 64 * 1024;
+
   explicit Pop3Output(int fd) : fd_(fd) {}
 
   // Adds `text` and CR LF.
