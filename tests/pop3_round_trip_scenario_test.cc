@@ -18,6 +18,7 @@
 #include "payload/vpop3d/region_reader.h"
 #include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
+#include "tests/pop3_client_view.h"
 
 namespace {
 
@@ -137,61 +138,20 @@ class Answers {
  public:
   explicit Answers(std::string text) : text_(std::move(text)) {}
 
-  // The next line without its CR LF; false when there is none.
-  bool Line(std::string* line) {
-    const size_t end = text_.find("\r\n", at_);
-    if (end == std::string::npos) return false;
-    *line = text_.substr(at_, end - at_);
-    at_ = end + 2;
-    return true;
-  }
-
-  // The first line of an answer.
+  // The first line of the next answer.
   std::string Status() {
     std::string line;
-    return Line(&line) ? line : "(nothing)";
+    return NextAnswerLine(text_, &at_, &line) ? line : "(nothing)";
   }
-
-  // A multi-line answer's body with the dots undone, each line ended by a
-  // line feed; false when it does not end with ".".
+  // The body of a multi-line answer; see ReadAnswerBody.
   bool Body(std::string* body, uint64_t* octets) {
-    body->clear();
-    *octets = 0;
-    std::string line;
-    while (Line(&line)) {
-      if (line == ".") return true;
-      if (!line.empty() && line[0] == '.') line.erase(0, 1);
-      *body += line + "\n";
-      *octets += line.size() + 2;
-    }
-    return false;
+    return ReadAnswerBody(text_, &at_, body, octets);
   }
 
  private:
   std::string text_;
   size_t at_ = 0;
 };
-
-// The message as a client stores it: every line ended.
-std::string AsFetched(const std::string& message) {
-  return message.empty() || message.back() == '\n' ? message : message + "\n";
-}
-
-// Its header and first `lines` lines of body, as TOP sends them.
-std::string Top(const std::string& fetched, size_t lines) {
-  size_t at = 0;
-  bool in_header = true;
-  size_t body_lines = 0;
-  while (at < fetched.size() && (in_header || body_lines < lines)) {
-    const size_t end = fetched.find('\n', at) + 1;
-    if (in_header)
-      in_header = end - at != 1;
-    else
-      ++body_lines;
-    at = end;
-  }
-  return fetched.substr(0, at);
-}
 
 // Where two texts first differ, instead of both in full.
 std::string FirstDifference(const std::string& got, const std::string& want) {
@@ -294,7 +254,7 @@ TEST(Pop3RoundTripTest, RandomMailboxesComeBackByteForByte) {
       expected_list += std::to_string(i + 1) + " " + std::to_string(octets) + "\n";
       EXPECT_EQ(answers.Status(), status);
       ASSERT_TRUE(answers.Body(&top, &top_octets));
-      const std::string want_top = Top(want, mailbox.top_lines[i]);
+      const std::string want_top = TopOf(want, mailbox.top_lines[i]);
       EXPECT_TRUE(top == want_top)
           << "TOP " << mailbox.top_lines[i] << ": " << FirstDifference(top, want_top);
     }
