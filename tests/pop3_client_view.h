@@ -56,3 +56,20 @@ inline std::string TopOf(const std::string& fetched, uint64_t lines) {
   }
   return fetched.substr(0, at);
 }
+
+// Where two long texts first differ, for a failure message that does not
+// print both in full.
+inline std::string DescribeDifference(const std::string& got, const std::string& want) {
+  size_t at = 0;
+  while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+  auto around = [at](const std::string& text) {
+    std::string shown;
+    for (char c : text.substr(at >= 20 ? at - 20 : 0, 40)) {
+      shown += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+    }
+    return shown;
+  };
+  return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size()) +
+         ", first difference at " + std::to_string(at) + ": got \"" + around(got) + "\", want \"" +
+         around(want) + "\"";
+}

@@ -153,22 +153,6 @@ class Answers {
   size_t at_ = 0;
 };
 
-// Where two texts first differ, instead of both in full.
-std::string FirstDifference(const std::string& got, const std::string& want) {
-  size_t at = 0;
-  while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-  auto around = [&](const std::string& text) {
-    std::string shown;
-    for (char c : text.substr(at >= 20 ? at - 20 : 0, 40)) {
-      shown += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
-    }
-    return shown;
-  };
-  return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size()) +
-         ", first difference at " + std::to_string(at) + ": got \"" + around(got) + "\", want \"" +
-         around(want) + "\"";
-}
-
 struct Mailbox {
   std::string user;
   std::vector<std::string> messages;
@@ -250,13 +234,13 @@ TEST(Pop3RoundTripTest, RandomMailboxesComeBackByteForByte) {
       const std::string status = answers.Status();
       ASSERT_TRUE(answers.Body(&got, &octets)) << status;
       EXPECT_EQ(status, "+OK " + std::to_string(octets) + " octets");
-      EXPECT_TRUE(got == want) << FirstDifference(got, want);
+      EXPECT_TRUE(got == want) << DescribeDifference(got, want);
       expected_list += std::to_string(i + 1) + " " + std::to_string(octets) + "\n";
       EXPECT_EQ(answers.Status(), status);
       ASSERT_TRUE(answers.Body(&top, &top_octets));
       const std::string want_top = TopOf(want, mailbox.top_lines[i]);
       EXPECT_TRUE(top == want_top)
-          << "TOP " << mailbox.top_lines[i] << ": " << FirstDifference(top, want_top);
+          << "TOP " << mailbox.top_lines[i] << ": " << DescribeDifference(top, want_top);
     }
     EXPECT_EQ(list, expected_list);
     EXPECT_EQ(answers.Status(), "+OK bye");
