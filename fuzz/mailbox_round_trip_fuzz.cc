@@ -42,7 +42,7 @@ std::string Sent(Maildrop& maildrop, const MaildropMessage& message, bool top, u
   const int fd = memfd_create("sent", 0);
   FUZZ_CHECK(fd >= 0);
   Pop3Output out(fd);
-  FUZZ_CHECK(maildrop.Send(message, top, lines, &out));
+  FUZZ_CHECK(maildrop.Send(message, top, lines, &out) && out.Flush());
   std::string sent = ReadAll(fd);
   close(fd);
   return sent;

@@ -15,6 +15,8 @@ class ClientLines {
 
   // The next line without CR LF (or a bare LF) in `line`.
   ClientRead Next(std::string* line);
+  // Whether a whole line has come already, so that Next will not wait.
+  bool LineWaiting() const { return buffer_.find('\n') != std::string::npos; }
   // Bytes received but not yet taken as lines.
   const std::string& pending() const { return buffer_; }
 

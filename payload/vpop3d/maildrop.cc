@@ -53,8 +53,8 @@ void CloseMessage(const Pop3Text& text, off_t body, off_t end, MaildropMessage* 
   message->octets = text.octets();
   // The blank line that separates messages is the file's, not the message's.
   if (text.last_line_blank()) {
-    message->content_end = body + static_cast<off_t>(text.last_line_start());
-    message->octets = text.octets_before_last_line();
+    message->content_end = body + static_cast<off_t>(text.blank_line_start());
+    message->octets = text.octets_before_blank_line();
   }
 }
 
@@ -157,7 +157,7 @@ bool Maildrop::Send(const MaildropMessage& message, bool top, uint32_t top_lines
   if (reader.failed() || out->failed()) return false;
   text.Finish();
   out->Line(".");
-  return out->Flush();
+  return !out->failed();
 }
 
 bool Maildrop::Commit(int domain_fd, const std::string& user, std::string* err) {

@@ -41,8 +41,9 @@ class Maildrop {
   bool Uids(const std::vector<std::string>** uids);
 
   // Sends the message as a multi-line answer body, ended by ".": all of it,
-  // or when `top` its header and the first `top_lines` lines of its body.
-  // False when the mailbox or the connection fails part-way.
+  // or when `top` its header and the first `top_lines` lines of its body;
+  // what is left in `out` waits for its next flush. False when the mailbox
+  // or the connection fails part-way.
   bool Send(const MaildropMessage& message, bool top, uint32_t top_lines, Pop3Output* out);
 
   // Writes the messages not deleted (and anything found after them) to a

@@ -47,6 +47,7 @@ std::string Sent(Maildrop& maildrop, size_t index, bool top, uint32_t lines) {
   EXPECT_EQ(pipe(pipe_fds), 0);
   Pop3Output out(pipe_fds[1]);
   EXPECT_TRUE(maildrop.Send(maildrop.messages()[index], top, lines, &out));
+  EXPECT_TRUE(out.Flush());
   close(pipe_fds[1]);
   std::string sent;
   char chunk[4096];

@@ -2,28 +2,19 @@
 
 #include "payload/qvsml/write_all.h"
 
-void Pop3Output::Line(const std::string& text) {
-  buffer_ += text;
-  buffer_ += "\r\n";
-  if (buffer_.size() >= kBufferSize) Flush();
-}
-
-void Pop3Output::Raw(const char* data, size_t size) {
-  if (buffer_.size() + size < kBufferSize) {
-    buffer_.append(data, size);
-    return;
-  }
-  // A piece as large as the buffer goes out as it is, after what is held.
+void Pop3Output::RawPastTheBuffer(const char* data, size_t size) {
+  if (!Flush()) return;
+  // A piece as large as the buffer goes out as it is.
   if (size >= kBufferSize) {
-    if (Flush() && !WriteAll(fd_, data, size)) failed_ = true;
+    if (!WriteAll(fd_, data, size)) failed_ = true;
     return;
   }
-  buffer_.append(data, size);
-  Flush();
+  memcpy(buffer_.get(), data, size);
+  used_ = size;
 }
 
 bool Pop3Output::Flush() {
-  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
-  buffer_.clear();
+  if (!failed_ && !WriteAll(fd_, buffer_.get(), used_)) failed_ = true;
+  used_ = 0;
   return !failed_;
 }

@@ -55,7 +55,9 @@ class Session {
 int Session::Run() {
   Answer("+OK POP3 server ready");
   for (;;) {
-    if (!out_.Flush()) return 1;
+    // Answers wait while the client's next command is here already: a
+    // client that sends many at once gets them in full buffers.
+    if (!input_.LineWaiting() && !out_.Flush()) return 1;
     std::string line, err;
     switch (input_.Next(&line)) {
       case ClientRead::kClosed:

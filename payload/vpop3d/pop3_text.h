@@ -41,14 +41,13 @@ class Pop3Text {
   uint64_t octets() const { return octets_; }
   // Bytes taken so far.
   uint64_t taken() const { return taken_; }
-  // Where (in bytes taken) the line it stopped at, or the last line
-  // seen, starts.
+  // Where (in bytes taken) the "From " line it stopped at starts.
   uint64_t line_start() const { return line_start_; }
-  // The last whole line: where it started, whether it was a bare line
-  // feed, and the octets before it.
-  uint64_t last_line_start() const { return last_line_start_; }
+  // Whether the last whole line was a bare line feed; if so, where it
+  // started and the octets before it.
   bool last_line_blank() const { return last_line_blank_; }
-  uint64_t octets_before_last_line() const { return octets_before_last_line_; }
+  uint64_t blank_line_start() const { return blank_line_start_; }
+  uint64_t octets_before_blank_line() const { return octets_before_blank_line_; }
 
  private:
   // How much of the line's start is known: nothing yet, a run of ">",
@@ -61,6 +60,9 @@ class Pop3Text {
   // less one ">" when the line was quoted.
   void ReleasePrefix(bool quoted);
   void EndLine();
+  // Takes the rest of the line at `at`, and the lines after it that start
+  // plainly; returns where it stopped.
+  size_t TakeRest(const char* data, size_t size, size_t at);
 
   Pop3Output* out_;
   bool stuff_dots_;
@@ -79,9 +81,10 @@ class Pop3Text {
 
   uint64_t octets_ = 0;
   uint64_t taken_ = 0;
+  // Kept only for lines whose start is looked at.
   uint64_t line_start_ = 0;
   uint64_t octets_at_line_start_ = 0;
-  uint64_t last_line_start_ = 0;
   bool last_line_blank_ = false;
-  uint64_t octets_before_last_line_ = 0;
+  uint64_t blank_line_start_ = 0;
+  uint64_t octets_before_blank_line_ = 0;
 };
