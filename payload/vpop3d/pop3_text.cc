@@ -112,7 +112,7 @@ size_t Pop3Text::TakeRest(const char* data, size_t size, size_t at) {
   bool last_cr = last_cr_;
   bool last_line_blank = last_line_blank_;
   bool mid_line = true;
-  while (!done_) {
+  for (;;) {
     const void* feed = memchr(data + at, '\n', size - at);
     const size_t end = feed ? static_cast<size_t>(static_cast<const char*>(feed) - data) : size;
     if (end > at) {
@@ -141,7 +141,7 @@ size_t Pop3Text::TakeRest(const char* data, size_t size, size_t at) {
     line_length = 0;
     last_cr = false;
     mid_line = false;
-    if (at == size || StartMatters(data[at])) break;
+    if (done_ || at == size || StartMatters(data[at])) break;
     mid_line = true;
     if (!out && !in_header_ && !stop_after_lines_) {
       uint64_t feeds = 0, cr_feeds = 0;
