@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
+#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {

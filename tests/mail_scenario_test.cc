@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "mail/sendmail_template.h"
-#include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"
+#include "sandbox/sandbox.h"
 #include "tests/transcript.h"
 
 namespace {
