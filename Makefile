@@ -4,8 +4,8 @@
 #   make demo   preview a whole installation on a throwaway view of this host (MAIL=1 adds the mail part)
 #   make dist   the release archive build/qvinstall-<version>.tar.gz
 #   make fuzz   run the fuzz targets for SECONDS in all (default 600)
-#   make bench  measure extraction, decoding and packing against their floors, and
-#               vdeliver against mail.local
+#   make bench  measure extraction, decoding and packing against their floors,
+#               vdeliver against mail.local and vpop3d against reading the mailbox
 
 BUILD      := build
 ASAN_BUILD := build-asan
@@ -58,7 +58,6 @@ dist: all
 
 bench: deps all fuzz-targets
 	bench/run.sh $(BUILD) $(FUZZ_BUILD) $(FUZZ_SECONDS) --readme
-	$(BUILD)/bench/mail_bench
 
 format:
 	git ls-files '*.cc' '*.h' | xargs clang-format -i

@@ -7,7 +7,9 @@
 
 namespace {
 
-const std::vector<std::string> kMailPackages = {"sendmail-bin", "sendmail-cf", "m4", "tcpd"};
+// fetchmail is there as a POP3 client the tests fetch with.
+const std::vector<std::string> kMailPackages = {"sendmail-bin", "sendmail-cf", "m4", "tcpd",
+                                                "fetchmail"};
 
 // Stops the daemon whose pid is the first line of the pid file, and waits
 // (five seconds at most) for it to go.

@@ -10,8 +10,8 @@
 
 enum class SuperServer { kXinetd, kInetd };
 
-// Adds the layer holding sendmail-bin, sendmail-cf, m4, tcpd and the super
-// server (the two conflict, so each has its own layer). False with `err`
+// Adds the layer holding sendmail-bin, sendmail-cf, m4, tcpd, fetchmail and
+// the super server (the two conflict, so each has its own layer). False with `err`
 // when the packages cannot be had.
 bool AddMailDaemonLayer(Sandbox& sandbox, SuperServer server, std::string* err);
 

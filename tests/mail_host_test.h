@@ -56,7 +56,8 @@ class MailDeliveryTest : public testing::Test {
 
   // A script that lists the domain and its user, restarts the daemons as
   // an administrator would after that, then runs `steps`.
-  RunResult RunClients(const std::string& super_server, const std::string& steps) {
+  RunResult RunClients(const std::string& super_server, const std::string& steps,
+                       int timeout_seconds = 90) {
     const std::string script =
         "set -e\n"
         "echo " +
@@ -68,7 +69,7 @@ class MailDeliveryTest : public testing::Test {
         " restart\n"
         "client() { /usr/bin/python3 " +
         kMailClient + " \"$@\"; }\n" + steps;
-    RunResult run = RunWithDaemons(sandbox_, script);
+    RunResult run = RunWithDaemons(sandbox_, script, timeout_seconds);
     EXPECT_EQ(run.exit_status, 0) << run.output << Logs();
     return run;
   }

@@ -100,11 +100,16 @@ ssize_t ReadInput(char* buffer, size_t size) {
 // with its own "From sender date" line, which gives the envelope sender.
 bool CopyMessage(int mailbox_fd, const std::string& sender_argument, std::string* err) {
   char buffer[64 * 1024];
-  ssize_t n = ReadInput(buffer, sizeof buffer);
+  // The envelope line may come in more than one read from the pipe.
+  size_t size = 0;
+  ssize_t n = 1;
+  while (size < kLongestEnvelopeLine && !memchr(buffer, '\n', size) &&
+         (n = ReadInput(buffer + size, sizeof buffer - size)) > 0)
+    size += static_cast<size_t>(n);
   size_t start = 0;
   std::string sender = sender_argument;
-  if (n > 0 && static_cast<size_t>(n) >= 5 && memcmp(buffer, "From ", 5) == 0) {
-    const char* end = static_cast<const char*>(memchr(buffer, '\n', static_cast<size_t>(n)));
+  if (n >= 0 && size >= 5 && memcmp(buffer, "From ", 5) == 0) {
+    const char* end = static_cast<const char*>(memchr(buffer, '\n', size));
     if (end && static_cast<size_t>(end - buffer) < kLongestEnvelopeLine) {
       const std::string line(buffer + 5, static_cast<size_t>(end - buffer) - 5);
       if (sender.empty()) sender = line.substr(0, line.find(' '));
@@ -112,13 +117,14 @@ bool CopyMessage(int mailbox_fd, const std::string& sender_argument, std::string
     }
   }
   MboxWriter writer(mailbox_fd, MboxFromLine(sender, time(nullptr)));
-  while (n > 0) {
-    if (!writer.Write(buffer + start, static_cast<size_t>(n) - start)) {
+  while (n >= 0 && size > 0) {
+    if (!writer.Write(buffer + start, size - start)) {
       *err = std::string("writing the mailbox: ") + strerror(errno);
       return false;
     }
     start = 0;
     n = ReadInput(buffer, sizeof buffer);
+    size = n > 0 ? static_cast<size_t>(n) : 0;
   }
   if (n < 0) {
     *err = stop_signal ? "stopped by a signal"

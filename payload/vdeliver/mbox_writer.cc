@@ -20,17 +20,19 @@ MboxWriter::MboxWriter(int fd, const std::string& from_line) : fd_(fd) {
 }
 
 void MboxWriter::PutQuotePrefix(bool quoted) {
+  // The line's ">" went out as they came: one more after them is the same
+  // text as one more in front.
   if (quoted) buffer_.push_back('>');
-  buffer_.append(quotes_, '>');
   buffer_.append(kFromWord, matched_);
-  if (quoted || quotes_ > 0 || matched_ > 0) last_ = buffer_.back();
+  if (quoted || matched_ > 0) last_ = buffer_.back();
   in_prefix_ = false;
 }
 
 void MboxWriter::Put(char c) {
   if (in_prefix_) {
     if (c == '>' && matched_ == 0) {
-      ++quotes_;
+      buffer_.push_back(c);
+      last_ = c;
       return;
     }
     if (c == kFromWord[matched_]) {
@@ -43,7 +45,6 @@ void MboxWriter::Put(char c) {
   last_ = c;
   if (c == '\n') {
     in_prefix_ = true;
-    quotes_ = 0;
     matched_ = 0;
   }
 }

@@ -31,11 +31,9 @@ class MboxWriter {
   int fd_;
   std::string buffer_;
   bool failed_ = false;
-  // How far the current line has matched ">*From ": the ">" seen so far,
-  // then how many letters of "From " followed them.
-  bool at_line_start_ = true;
+  // How far the current line has matched ">*From ": how many letters of
+  // "From " followed the line's ">", if any.
   bool in_prefix_ = true;
-  size_t quotes_ = 0;
   size_t matched_ = 0;
   char last_ = '\n';
 };

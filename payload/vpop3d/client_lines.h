@@ -22,6 +22,8 @@ class ClientLines {
   // The next line without CR LF (or a bare LF) in `line`; kSessionOver once
   // the deadline has passed, whatever the client sends.
   ClientRead Next(std::string* line);
+  // Whether a whole line has come already, so that Next will not wait.
+  bool LineWaiting() const { return buffer_.find('\n') != std::string::npos; }
   // Bytes received but not yet taken as lines.
   const std::string& pending() const { return buffer_; }
   // Takes `bytes` as received before anything read from now on: what the

@@ -15,11 +15,13 @@ TEST(ClientLinesTest, SplitsLinesDropsOverlongOnesAndNoticesSilence) {
   std::string line;
   EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
   EXPECT_EQ(line, "USER a@b");
+  EXPECT_TRUE(lines.LineWaiting());
   EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
   EXPECT_EQ(line, "NOOP");
   EXPECT_EQ(lines.Next(&line), ClientRead::kTooLong);
   EXPECT_EQ(lines.Next(&line), ClientRead::kLine);
   EXPECT_EQ(line, "QUIT");
+  EXPECT_FALSE(lines.LineWaiting());
   // A line still open when the client falls silent: the idle limit ends it.
   EXPECT_EQ(lines.Next(&line), ClientRead::kIdle);
   EXPECT_EQ(lines.pending(), "ST");

@@ -10,103 +10,110 @@
 #include <set>
 
 #include "payload/qvsml/write_all.h"
-#include "payload/vpop3d/region_lines.h"
+#include "payload/vpop3d/pop3_text.h"
+#include "payload/vpop3d/region_reader.h"
 
 namespace {
 
-// 64-bit FNV-1a: the unique id of a message is the hash of its bytes.
-uint64_t Fnv1a(uint64_t hash, const std::string& text) {
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ULL;
+// 64-bit FNV-1a over the bytes of the mailbox from `from` up to `to`; a
+// line feed that ends the stretch is left out when `drop_final_feed`.
+bool HashRange(int fd, off_t from, off_t to, bool drop_final_feed, size_t read_size,
+               uint64_t* hash) {
+  RegionReader reader(fd, from, to, read_size);
+  const char* data;
+  size_t size;
+  while (reader.Next(&data, &size)) {
+    if (drop_final_feed && reader.offset() + static_cast<off_t>(size) == to &&
+        data[size - 1] == '\n')
+      --size;
+    for (size_t i = 0; i < size; ++i) {
+      *hash ^= static_cast<unsigned char>(data[i]);
+      *hash *= 1099511628211ULL;
+    }
   }
-  return hash;
+  return !reader.failed();
 }
 constexpr uint64_t kFnvStart = 14695981039346656037ULL;
 
 bool CopyRange(int from_fd, off_t from, off_t to, int to_fd) {
-  char buffer[64 * 1024];
-  while (from < to) {
-    const size_t want = static_cast<size_t>(std::min<off_t>(to - from, sizeof buffer));
-    ssize_t n = pread(from_fd, buffer, want, from);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    if (!WriteAll(to_fd, buffer, static_cast<size_t>(n))) return false;
-    from += n;
+  RegionReader reader(from_fd, from, to);
+  const char* data;
+  size_t size;
+  while (reader.Next(&data, &size)) {
+    if (!WriteAll(to_fd, data, size)) return false;
   }
-  return true;
+  return !reader.failed();
+}
+
+// Ends `message` at `end`; `text` has read it from its body on, which
+// starts at `body`.
+void CloseMessage(const Pop3Text& text, off_t body, off_t end, MaildropMessage* message) {
+  message->end = end;
+  message->content_end = end;
+  message->octets = text.octets();
+  // The blank line that separates messages is the file's, not the message's.
+  if (text.last_line_blank()) {
+    message->content_end = body + static_cast<off_t>(text.blank_line_start());
+    message->octets = text.octets_before_blank_line();
+  }
 }
 
 }  // namespace
 
-int FromQuoteDepth(const std::string& line) {
-  const size_t quotes = line.find_first_not_of('>');
-  if (quotes == std::string::npos || line.compare(quotes, 5, "From ") != 0) return -1;
-  return static_cast<int>(quotes);
-}
-
 bool Maildrop::Scan(int fd, std::string* err) {
   fd_ = fd;
   messages_.clear();
+  uids_.clear();
   struct stat st;
   if (fstat(fd, &st) != 0) {
     *err = std::string("mailbox: ") + strerror(errno);
     return false;
   }
   scanned_end_ = st.st_size;
-  RegionLines lines(fd, 0, st.st_size);
-  LinePiece piece;
-  uint64_t hash = kFnvStart;
-  bool last_line_empty = false;
-  off_t last_line_start = 0;
-  auto close_message = [&](off_t end) {
-    if (messages_.empty()) return;
-    MaildropMessage& message = messages_.back();
-    message.end = end;
-    message.content_end = end;
-    // The blank line that separates messages is the file's, not the message's.
-    if (last_line_empty && last_line_start >= message.body) {
-      message.content_end = last_line_start;
-      message.octets -= 2;
-    }
-    char uid[17];
-    snprintf(uid, sizeof uid, "%016llx", static_cast<unsigned long long>(hash));
-    message.uid = uid;
-  };
-  while (lines.Next(&piece)) {
-    if (piece.starts_line && FromQuoteDepth(piece.text) == 0) {
-      close_message(piece.offset);
+  RegionReader reader(fd, 0, st.st_size, read_size_);
+  // Bytes before the first "From " line are read as a message that is not
+  // kept: they belong to none.
+  Pop3Text text(nullptr, false);
+  text.StopAtFromLine();
+  off_t text_start = 0;
+  bool in_from_line = false;  // passing over the rest of a "From " line
+  const char* data;
+  size_t size;
+  while (reader.Next(&data, &size)) {
+    size_t at = 0;
+    while (at < size) {
+      if (in_from_line) {
+        const void* feed = memchr(data + at, '\n', size - at);
+        if (!feed) break;
+        at = static_cast<size_t>(static_cast<const char*>(feed) - data) + 1;
+        in_from_line = false;
+        text_start = reader.offset() + static_cast<off_t>(at);
+        messages_.back().body = text_start;
+        text = Pop3Text(nullptr, false);
+        text.StopAtFromLine();
+        continue;
+      }
+      at += text.Take(data + at, size - at);
+      if (!text.done()) continue;
+      const off_t start = text_start + static_cast<off_t>(text.line_start());
+      if (!messages_.empty()) CloseMessage(text, text_start, start, &messages_.back());
       MaildropMessage message;
-      message.start = piece.offset;
-      message.body = piece.offset + static_cast<off_t>(piece.text.size()) + 1;
+      message.start = start;
       messages_.push_back(message);
-      hash = Fnv1a(kFnvStart, piece.text);
-      last_line_empty = false;
-      continue;
-    }
-    // Bytes before the first "From " line belong to no message.
-    if (messages_.empty()) continue;
-    MaildropMessage& message = messages_.back();
-    hash = Fnv1a(hash, piece.text + "\n");
-    size_t length = piece.text.size();
-    if (piece.starts_line && FromQuoteDepth(piece.text) > 0) --length;
-    if (piece.ends_line && !piece.text.empty() && piece.text.back() == '\r') --length;
-    message.octets += length + (piece.ends_line ? 2 : 0);
-    if (piece.starts_line) {
-      last_line_start = piece.offset;
-      last_line_empty = piece.text.empty() && piece.ends_line;
+      in_from_line = true;
     }
   }
-  if (lines.failed()) {
+  if (reader.failed()) {
     *err = "mailbox: cannot read it";
     return false;
   }
-  close_message(st.st_size);
-  // Two identical messages must still have ids of their own.
-  std::set<std::string> seen;
-  for (size_t i = 0; i < messages_.size(); ++i) {
-    if (!seen.insert(messages_[i].uid).second)
-      messages_[i].uid.append(1, '-').append(std::to_string(i + 1));
+  if (in_from_line) {
+    // A "From " line without its line feed ends the file: an empty message.
+    MaildropMessage& last = messages_.back();
+    last.body = last.content_end = last.end = st.st_size;
+  } else if (!messages_.empty()) {
+    text.Finish();
+    CloseMessage(text, text_start, st.st_size, &messages_.back());
   }
   return true;
 }
@@ -116,29 +123,41 @@ MaildropMessage* Maildrop::Find(uint32_t number) {
   return &messages_[number - 1];
 }
 
-bool Maildrop::Send(const MaildropMessage& message, bool top, uint32_t top_lines, Pop3Output* out) {
-  RegionLines lines(fd_, message.body, message.content_end);
-  LinePiece piece;
-  bool in_header = true;
-  uint32_t body_lines = 0;
-  while (lines.Next(&piece)) {
-    if (top && !in_header && body_lines >= top_lines) break;
-    std::string& text = piece.text;
-    if (piece.ends_line && !text.empty() && text.back() == '\r') text.pop_back();
-    size_t skip = 0;
-    if (piece.starts_line) {
-      if (FromQuoteDepth(text) > 0) skip = 1;  // the quote delivery added
-      if (!text.empty() && text[0] == '.') out->Raw(".", 1);
-      if (!in_header) ++body_lines;
-      if (text.empty() && piece.ends_line) in_header = false;
+bool Maildrop::Uids(const std::vector<std::string>** uids) {
+  if (uids_.size() != messages_.size()) {
+    std::vector<std::string> found;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < messages_.size(); ++i) {
+      const MaildropMessage& message = messages_[i];
+      // The line feed of the "From " line is left out, as ids were always made.
+      uint64_t hash = kFnvStart;
+      if (!HashRange(fd_, message.start, message.body, true, read_size_, &hash) ||
+          !HashRange(fd_, message.body, message.end, false, read_size_, &hash))
+        return false;
+      char uid[17];
+      snprintf(uid, sizeof uid, "%016llx", static_cast<unsigned long long>(hash));
+      found.push_back(uid);
+      // Two identical messages must still have ids of their own.
+      if (!seen.insert(found.back()).second)
+        found.back().append(1, '-').append(std::to_string(i + 1));
     }
-    out->Raw(text.data() + skip, text.size() - skip);
-    if (piece.ends_line) out->Raw("\r\n", 2);
-    if (out->failed()) return false;
+    uids_ = std::move(found);
   }
-  if (lines.failed()) return false;
+  *uids = &uids_;
+  return true;
+}
+
+bool Maildrop::Send(const MaildropMessage& message, bool top, uint32_t top_lines, Pop3Output* out) {
+  RegionReader reader(fd_, message.body, message.content_end, read_size_);
+  Pop3Text text(out, true);
+  if (top) text.StopAfterBodyLines(top_lines);
+  const char* data;
+  size_t size;
+  while (!text.done() && !out->failed() && reader.Next(&data, &size)) text.Take(data, size);
+  if (reader.failed() || out->failed()) return false;
+  text.Finish();
   out->Line(".");
-  return out->Flush();
+  return !out->failed();
 }
 
 bool Maildrop::Commit(int domain_fd, const std::string& user, std::string* err) {

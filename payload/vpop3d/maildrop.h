@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "payload/vpop3d/pop3_output.h"
+#include "payload/vpop3d/region_reader.h"
 
 struct MaildropMessage {
   off_t start = 0;        // its "From " line
@@ -17,21 +18,32 @@ struct MaildropMessage {
   off_t content_end = 0;  // before the blank line that ends it in the file
   off_t end = 0;          // where the next message (or the file) starts
   uint64_t octets = 0;    // its size as sent: CR LF line ends, quoting undone
-  std::string uid;
   bool deleted = false;
 };
 
 class Maildrop {
  public:
-  // Finds the messages of the mailbox open as `fd` (kept, not owned).
+  // Reads the mailbox in pieces of `read_size` bytes (tests cut it small).
+  explicit Maildrop(size_t read_size = RegionReader::kBufferSize) : read_size_(read_size) {}
+
+  // Finds the messages of the mailbox open as `fd` (kept, not owned) and
+  // their sizes, reading it once.
   bool Scan(int fd, std::string* err);
 
   std::vector<MaildropMessage>& messages() { return messages_; }
   // The message numbered `number` (from 1), unless missing or deleted.
   MaildropMessage* Find(uint32_t number);
 
+  // The unique ids of the messages, by index: a hash of each message's
+  // bytes, so that a message keeps its id from session to session. They
+  // are worked out when first asked for, which reads the mailbox again;
+  // false when it cannot be read.
+  bool Uids(const std::vector<std::string>** uids);
+
   // Sends the message as a multi-line answer body, ended by ".": all of it,
-  // or when `top` its header and the first `top_lines` lines of its body.
+  // or when `top` its header and the first `top_lines` lines of its body;
+  // what is left in `out` waits for its next flush. False when the mailbox
+  // or the connection fails part-way.
   bool Send(const MaildropMessage& message, bool top, uint32_t top_lines, Pop3Output* out);
 
   // Writes the messages not deleted (and anything found after them) to a
@@ -39,11 +51,9 @@ class Maildrop {
   bool Commit(int domain_fd, const std::string& user, std::string* err);
 
  private:
+  size_t read_size_;
   int fd_ = -1;
   off_t scanned_end_ = 0;
   std::vector<MaildropMessage> messages_;
+  std::vector<std::string> uids_;  // empty until asked for
 };
-
-// How many leading ">" the line has before "From ", or -1 when it is not a
-// quoted (or plain) "From " line.
-int FromQuoteDepth(const std::string& line);

@@ -7,9 +7,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <set>
+#include <vector>
 
 #include "payload/vdeliver/mbox_writer.h"
+#include "payload/vpop3d/region_reader.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ std::string Sent(Maildrop& maildrop, size_t index, bool top, uint32_t lines) {
   EXPECT_EQ(pipe(pipe_fds), 0);
   Pop3Output out(pipe_fds[1]);
   EXPECT_TRUE(maildrop.Send(maildrop.messages()[index], top, lines, &out));
+  EXPECT_TRUE(out.Flush());
   close(pipe_fds[1]);
   std::string sent;
   char chunk[4096];
@@ -89,22 +91,66 @@ class MaildropTest : public testing::Test {
 
 }  // namespace
 
+// Read whole, and read in pieces cut small enough to fall inside every
+// "From " line, quote and line end of the mailbox.
 TEST_F(MaildropTest, DeliveredMessagesComeBackAsTheyWereSent) {
-  Maildrop maildrop;
+  for (size_t read_size : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, RegionReader::kBufferSize}) {
+    Maildrop maildrop(read_size);
+    std::string err;
+    ASSERT_TRUE(maildrop.Scan(fd_, &err)) << err;
+    ASSERT_EQ(maildrop.messages().size(), kMessages.size());
+    for (size_t i = 0; i < kMessages.size(); ++i) {
+      const std::string sent = Sent(maildrop, i, false, 0);
+      std::string expected = kMessages[i];
+      if (expected.back() != '\n') expected += '\n';
+      EXPECT_EQ(AsClientReads(sent), expected) << i << " read in " << read_size;
+      // The size announced is the size sent, less the final "." line.
+      EXPECT_EQ(maildrop.messages()[i].octets + 3, sent.size() - CountDots(sent))
+          << i << " read in " << read_size;
+    }
+  }
+}
+
+// Clients that leave mail on the server know messages by these ids: they
+// must not change from one version to the next.
+TEST_F(MaildropTest, UidsStayAsTheyWere) {
+  Maildrop maildrop(3);
   std::string err;
   ASSERT_TRUE(maildrop.Scan(fd_, &err)) << err;
-  ASSERT_EQ(maildrop.messages().size(), kMessages.size());
-  std::set<std::string> uids;
-  for (size_t i = 0; i < kMessages.size(); ++i) {
-    const std::string sent = Sent(maildrop, i, false, 0);
-    std::string expected = kMessages[i];
-    if (expected.back() != '\n') expected += '\n';
-    EXPECT_EQ(AsClientReads(sent), expected) << i;
-    // The size announced is the size sent, less the final "." line.
-    EXPECT_EQ(maildrop.messages()[i].octets + 3, sent.size() - CountDots(sent)) << i;
-    uids.insert(maildrop.messages()[i].uid);
+  const std::vector<std::string>* uids = nullptr;
+  ASSERT_TRUE(maildrop.Uids(&uids));
+  EXPECT_EQ(*uids,
+            (std::vector<std::string>{"13e820768abd35ce", "cf51add75e716e7c", "1450158421d67878"}));
+}
+
+// A mailbox written by hand: text before the first message, a message that
+// is only its "From " line, a last line without a line feed.
+TEST(MaildropScanTest, FindsTheMessagesOfAnyMailbox) {
+  const struct {
+    std::string mailbox;
+    std::vector<uint64_t> octets;
+  } cases[] = {
+      {"", {}},
+      {"junk\n\n", {}},
+      {"junk\nFrom a\nx\n\nFrom b\ny", {3, 3}},
+      {"From a\nFrom b\n\nFrom c", {0, 0, 0}},
+      {"From a\n\n\n", {2}},
+      {"From a\nx\r\n\r\n", {5}},
+  };
+  for (const auto& c : cases) {
+    for (size_t read_size : {size_t{1}, size_t{4}, RegionReader::kBufferSize}) {
+      const int fd = memfd_create("mbox", 0);
+      ASSERT_EQ(write(fd, c.mailbox.data(), c.mailbox.size()),
+                static_cast<ssize_t>(c.mailbox.size()));
+      Maildrop maildrop(read_size);
+      std::string err;
+      ASSERT_TRUE(maildrop.Scan(fd, &err)) << err;
+      std::vector<uint64_t> octets;
+      for (const MaildropMessage& message : maildrop.messages()) octets.push_back(message.octets);
+      EXPECT_EQ(octets, c.octets) << c.mailbox << " read in " << read_size;
+      close(fd);
+    }
   }
-  EXPECT_EQ(uids.size(), kMessages.size());
 }
 
 TEST_F(MaildropTest, TopSendsTheHeaderAndTheFirstLines) {

@@ -2,25 +2,19 @@
 
 #include "payload/qvsml/write_all.h"
 
-namespace {
-
-constexpr size_t kFlushSize = 64 * 1024;
-
-}  // namespace
-
-void Pop3Output::Line(const std::string& text) {
-  buffer_ += text;
-  buffer_ += "\r\n";
-  if (buffer_.size() >= kFlushSize) Flush();
-}
-
-void Pop3Output::Raw(const char* data, size_t size) {
-  buffer_.append(data, size);
-  if (buffer_.size() >= kFlushSize) Flush();
+void Pop3Output::RawPastTheBuffer(const char* data, size_t size) {
+  if (!Flush()) return;
+  // A piece as large as the buffer goes out as it is.
+  if (size >= kBufferSize) {
+    if (!WriteAll(fd_, data, size)) failed_ = true;
+    return;
+  }
+  memcpy(buffer_.get(), data, size);
+  used_ = size;
 }
 
 bool Pop3Output::Flush() {
-  if (!failed_ && !WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
-  buffer_.clear();
+  if (!failed_ && !WriteAll(fd_, buffer_.get(), used_)) failed_ = true;
+  used_ = 0;
   return !failed_;
 }

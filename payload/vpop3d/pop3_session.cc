@@ -79,7 +79,9 @@ int Session::Serve(const std::string& user, const std::string& domain, const std
 
 int Session::Run() {
   for (;;) {
-    if (!out_.Flush()) return 1;
+    // Answers wait while the client's next command is here already: a
+    // client that sends many at once gets them in full buffers.
+    if (!input_.LineWaiting() && !out_.Flush()) return 1;
     std::string line, err;
     switch (input_.Next(&line)) {
       case ClientRead::kClosed:
@@ -222,9 +224,14 @@ bool Session::Transaction(const Pop3Command& command) {
     case Pop3Verb::kList:
     case Pop3Verb::kUidl: {
       const bool uidl = command.verb == Pop3Verb::kUidl;
+      const std::vector<std::string>* uids = nullptr;
+      if (uidl && !maildrop_.Uids(&uids)) {
+        Answer("-ERR mailbox: cannot read it");
+        return true;
+      }
       auto entry = [&](size_t index) {
         return std::to_string(index + 1) + " " +
-               (uidl ? messages[index].uid : std::to_string(messages[index].octets));
+               (uidl ? (*uids)[index] : std::to_string(messages[index].octets));
       };
       if (message) {
         Answer("+OK " + entry(static_cast<size_t>(message - messages.data())));
