@@ -18,6 +18,7 @@
 #include "host/files.h"
 #include "host/install_lock.h"
 #include "host/remove_dir.h"
+#include "host/service_manager.h"
 
 namespace {
 
@@ -62,8 +63,9 @@ MailAnswer AskMailPart(Console& console) {
 void RestartMailDaemons(Console& console, unsigned char xinetd_flag) {
   console.PrintLine("Restarting sendmail and pop server");
   console.PrintLine("Please wait...");
-  RunEchoed("/etc/rc.d/init.d/sendmail restart", console.out(), "Can't restart sendmail server");
-  RunEchoed(xinetd_flag ? "/etc/rc.d/init.d/xinetd restart" : "/etc/rc.d/init.d/inet restart",
+  RunEchoed(JoinForShell(RestartCommand(Daemon::kSendmail)), console.out(),
+            "Can't restart sendmail server");
+  RunEchoed(JoinForShell(RestartCommand(xinetd_flag ? Daemon::kXinetd : Daemon::kInetd)),
             console.out(), "Can't restart pop3 server");
 }
 
@@ -99,7 +101,7 @@ int main() {
     return 1;
   }
   const unsigned char mail = mail_answer == MailAnswer::kYes ? 1 : 0;
-  RunDiscarded("/etc/rc.d/init.d/named restart");
+  RunDiscarded(JoinForShell(RestartCommand(Daemon::kNamed)));
 
   auto settings = std::make_unique<CGeneral>(console);
   unsigned char xinetd_flag = 0;

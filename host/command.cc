@@ -110,6 +110,15 @@ std::string QuoteForShell(std::string_view argument) {
   return quoted;
 }
 
+std::string JoinForShell(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    line += QuoteForShell(word);
+  }
+  return line;
+}
+
 CommandLine& CommandLine::Add(std::string_view literal) {
   // The capacity counts the terminating NUL of a C command buffer.
   if (!fits_ || text_.size() + literal.size() + 1 > capacity_) {

@@ -18,6 +18,7 @@
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/files.h"
+#include "host/host_files.h"
 #include "host/replace_file.h"
 #include "mail/sendmail_template.h"
 
@@ -78,8 +79,9 @@ unsigned char Fail(Console& console, const std::string& why) {
 }  // namespace
 
 unsigned char CGeneral::CheckSendmail() {
-  StoreText(SendMailCfFile, "/etc/sendmail.cf");
-  StoreText(SendMailPIDFile, "/var/run/sendmail.pid");
+  // The installer's defaults, or where the host's distribution keeps the files.
+  StoreText(SendMailCfFile, StartingPath(kSendmailCfPlaces.front(), kSendmailCfPlaces));
+  StoreText(SendMailPIDFile, StartingPath(kSendmailPidPlaces.front(), kSendmailPidPlaces));
 
   if (EnsureMailGroup(console_) == GroupCheck::kFailed) return 1;
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "host/service_manager.h"
 #include "payload/quorvane/pid_file.h"
 #include "payload/qvremove/package_files.h"
 #include "payload/qvremove/rewritten_files.h"
@@ -65,10 +66,19 @@ void StopService(Removal& removal) {
   }
 }
 
+// The daemon whose System V script in /etc/rc.d/init.d has this name.
+Daemon DaemonOfScript(const std::string& script) {
+  if (script == "sendmail") return Daemon::kSendmail;
+  if (script == "xinetd") return Daemon::kXinetd;
+  if (script == "inet") return Daemon::kInetd;
+  return Daemon::kNamed;
+}
+
+// Restarts through the script or unit the host has (host/service_manager).
 void RestartDaemons(const Removal& removal) {
   for (const std::string& script : removal.init_scripts) {
     std::string output;
-    if (!RunCommand({"/etc/rc.d/init.d/" + script, "restart"}, &output)) {
+    if (!RunCommand(RestartCommand(DaemonOfScript(script)), &output)) {
       printf("Can't restart %s\n", script.c_str());
     }
     printf("%s", output.c_str());
