@@ -102,6 +102,8 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
     for (const char* file :
          {static_cast<const char*>(SendMailCfFile), kXinetdEntry, kInetdConf, kLinuxConf})
       RestoreBackup(journal_, file);
+    // An xinetd entry this run made where the host had none.
+    if (journal_.WasCreated(kXinetdEntry)) remove(kXinetdEntry);
     if (stage == 1) return;
     if (Userdel("quorvane") != 0) {
       console_.PrintLine("Can't delete quorvane system user");

@@ -16,7 +16,7 @@
 #include "mail/inetd_conf.h"
 #include "mail/sendmail_template.h"
 #include "mail/xinetd_entry.h"
-#include "payload/qvremove/sendmail_template_text.h"
+#include "payload/qvremove/package_texts.h"
 #include "payload/qvsml/text_file.h"
 
 namespace {
@@ -40,8 +40,13 @@ std::string XinetdText(const std::string& backup, const std::string& ins_folder)
   return TransformXinetdEntry(backup, ins_folder);
 }
 
+// The package's own entry, which the installer writes where xinetd has none.
+std::string CreatedXinetdText(const std::string& ins_folder) {
+  return TransformXinetdEntry(kXinetdEntryText, ins_folder);
+}
+
 std::string InetdText(const std::string& backup, const std::string& ins_folder) {
-  return TransformInetdConf(backup, ins_folder);
+  return RegisterPop3InInetdConf(backup, ins_folder);
 }
 
 // The copy that holds the host's own file. That is the backup, unless the
@@ -75,7 +80,7 @@ std::vector<RewrittenFile> MailPartFiles() {
   return {
       {"/etc/sendmail.cf", "sendmail", SendmailText, true},
       {"/etc/mail/sendmail.cf", "sendmail", SendmailText, true},
-      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText},
+      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText, true, CreatedXinetdText},
       {"/etc/inetd.conf", "inet", InetdText},
   };
 }
@@ -86,8 +91,10 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
   struct stat st;
   std::string backup_text, current_text;
   if (lstat(backup.c_str(), &st) != 0 && errno == ENOENT) {
+    const std::string created =
+        file.created_text ? file.created_text(ins_folder) : file.installed_text("", ins_folder);
     if (!file.created_when_missing || !ReadRegularFile(file.path, &current_text) ||
-        current_text != file.installed_text("", ins_folder)) {
+        current_text != created) {
       return RestoreOutcome::kNoBackup;
     }
     if (unlink(file.path.c_str()) != 0) {

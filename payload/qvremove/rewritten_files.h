@@ -15,10 +15,13 @@ struct RewrittenFile {
   std::string (*installed_text)(const std::string& backup_text, const std::string& ins_folder);
   // The installer writes the file also where there was none (no backup).
   bool created_when_missing = false;
+  // What it writes there, when that is not installed_text of an empty file.
+  std::string (*created_text)(const std::string& ins_folder) = nullptr;
 };
 
 // The files of the mail part: sendmail.cf (where the installer may have
-// written it), the xinetd entry and inetd.conf.
+// written it), the xinetd entry (which it makes where xinetd has none) and
+// inetd.conf.
 std::vector<RewrittenFile> MailPartFiles();
 
 enum class RestoreOutcome {
