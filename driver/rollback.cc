@@ -22,6 +22,7 @@
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/remove_dir.h"
+#include "mail/sendmail_mc.h"
 
 namespace {
 
@@ -99,8 +100,9 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
 
   RestoreBackup(journal_, NamedConfFile);
   if (mail) {
-    for (const char* file :
-         {static_cast<const char*>(SendMailCfFile), kXinetdEntry, kInetdConf, kLinuxConf})
+    for (const std::string& file :
+         {std::string(SendMailCfFile), McFileOf(SendMailCfFile), std::string(kXinetdEntry),
+          std::string(kInetdConf), std::string(kLinuxConf)})
       RestoreBackup(journal_, file);
     // An xinetd entry this run made where the host had none.
     if (journal_.WasCreated(kXinetdEntry)) remove(kXinetdEntry);

@@ -202,6 +202,17 @@ int RunDiscarded(const std::string& command_line) {
   return command.exit_status();
 }
 
+int RunCaptured(const std::string& command_line, std::string* output, size_t limit) {
+  output->assign(limit, '\0');
+  ShellCommand command(command_line);
+  if (!command.started()) {
+    output->clear();
+    return -1;
+  }
+  output->resize(command.Finish(output->data(), limit));
+  return command.exit_status();
+}
+
 bool RunEchoed(const std::string& command_line, std::ostream& out, const char* failure_line) {
   char output[1024];
   ShellCommand command(command_line);

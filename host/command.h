@@ -75,6 +75,11 @@ class ShellCommand {
 // Returns the exit code, -1 when it could not start or was killed.
 int RunDiscarded(const std::string& command_line);
 
+// Captured run: starts the command and keeps the first `limit` bytes of its
+// output in `output` (the rest is read and dropped). Returns the exit code,
+// -1 when it could not start or was killed.
+int RunCaptured(const std::string& command_line, std::string* output, size_t limit);
+
 // Echoed run: copies the first 1023 bytes of the command's output to `out`
 // as they are. Returns false when the command could not start or printed
 // nothing; then `failure_line`, if any, is printed with a line end.

@@ -55,9 +55,6 @@ bool AddMailDaemonLayer(Sandbox& sandbox, SuperServer server, std::string* err) 
 void SeedMailDaemons(Sandbox& sandbox) {
   // sendmail waits a minute for a host name that is not fully qualified.
   sandbox.Seed("/etc/hosts", "127.0.0.1\tlocalhost\n127.0.1.1\tqvhost.example.test qvhost\n");
-  // Debian's queue belongs to its own mail user, which a configuration
-  // without TrustedUser cannot write.
-  sandbox.SeedDir("/var/spool/mqueue", 0700);
   // The queue is run every few seconds, so deferred mail goes out soon;
   // the load of a busy test machine must not make sendmail queue or refuse.
   sandbox.Seed("/etc/rc.d/init.d/sendmail",
