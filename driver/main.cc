@@ -11,6 +11,7 @@
 #include "base/console.h"
 #include "base/settings.h"
 #include "config/conf_file.h"
+#include "deploy/start_at_boot.h"
 #include "driver/interrupt.h"
 #include "driver/stages.h"
 #include "host/command.h"
@@ -69,6 +70,14 @@ void RestartMailDaemons(Console& console, unsigned char xinetd_flag) {
             console.out(), "Can't restart pop3 server");
 }
 
+// Where the host's service manager starts services at boot, the service
+// is registered with it; a failure is reported and the run goes on.
+void RegisterWithServiceManager(Console& console) {
+  std::string err;
+  if (!RegisterForBoot(&err))
+    console.PrintLine("Can't register Quorvane server to start at boot: " + err);
+}
+
 void OfferToStart(Console& console) {
   if (AskYesNo(console, "Do want to start Quorvane now? (Y/N): ") == YesNo::kYes)
     RunEchoed("/usr/bin/quorvane start", console.out());
@@ -109,6 +118,7 @@ int main() {
   settings.reset();
 
   if (mail) RestartMailDaemons(console, xinetd_flag);
+  RegisterWithServiceManager(console);
   OfferToStart(console);
   console.PrintLine("\nUse command 'quorvane {start|stop|restart}'");
   console.PrintLine("to start, stop or restart Quorvane server.");

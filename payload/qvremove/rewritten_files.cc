@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "mail/inetd_conf.h"
+#include "mail/sendmail_mc.h"
+#include "mail/sendmail_options.h"
 #include "mail/sendmail_template.h"
 #include "mail/xinetd_entry.h"
 #include "payload/qvremove/package_texts.h"
@@ -32,8 +34,11 @@ std::string HostName() {
   return uname(&names) == 0 ? names.nodename : "";
 }
 
-std::string SendmailText(const std::string&, const std::string& ins_folder) {
-  return FillSendmailTemplate(kSendmailTemplateText, ins_folder, HostName());
+// The template as the installer filled it, with what bound sendmail to
+// this host carried over from the file it replaced ("" when there was none).
+std::string SendmailText(const std::string& backup, const std::string& ins_folder) {
+  const std::string filled = FillSendmailTemplate(kSendmailTemplateText, ins_folder, HostName());
+  return KeepHostOptions(filled, backup, LearnSendmailHostFacts(filled, backup));
 }
 
 std::string XinetdText(const std::string& backup, const std::string& ins_folder) {
@@ -114,6 +119,35 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
   const std::string original = HostOriginal(file, ins_folder, current_text, backup, backup_text);
   if (rename(original.c_str(), file.path.c_str()) != 0) {
     *err = file.path + ": " + strerror(errno);
+    return RestoreOutcome::kFailed;
+  }
+  return RestoreOutcome::kRestored;
+}
+
+RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& ins_folder,
+                               std::string* err) {
+  const std::string mc = McFileOf(cf_path);
+  const std::string mc_backup = mc + ".qvbackup";
+  const std::string cf_backup = cf_path + ".qvbackup";
+  struct stat st;
+  if (lstat(mc_backup.c_str(), &st) != 0 && errno == ENOENT) return RestoreOutcome::kNoBackup;
+  std::string backup_text, current_text;
+  if (!ReadRegularFile(mc_backup, &backup_text)) {
+    *err = mc_backup + ": cannot be read as a regular file";
+    return RestoreOutcome::kFailed;
+  }
+  if (!ReadRegularFile(mc, &current_text) || current_text != HookedMc(backup_text, ins_folder)) {
+    return RestoreOutcome::kChanged;
+  }
+  if (rename(mc_backup.c_str(), mc.c_str()) != 0) {
+    *err = mc + ": " + strerror(errno);
+    return RestoreOutcome::kFailed;
+  }
+  // sendmail.cf was made from the .mc: it goes back with it, whatever
+  // regeneration it has seen since.
+  if (lstat(cf_backup.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      rename(cf_backup.c_str(), cf_path.c_str()) != 0) {
+    *err = cf_path + ": " + strerror(errno);
     return RestoreOutcome::kFailed;
   }
   return RestoreOutcome::kRestored;

@@ -36,3 +36,11 @@ enum class RestoreOutcome {
 // wrote; never writes through a link.
 RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string& ins_folder,
                                     std::string* err);
+
+// Where the installer hooked sendmail through the .mc beside `cf_path`:
+// puts the .mc back from its backup when it still holds the host's text
+// with the installer's lines added, and sendmail.cf with it (the host made
+// it from the .mc). kNoBackup when the .mc has no backup; kChanged, with
+// both files left, when the .mc changed after the installation.
+RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& ins_folder,
+                               std::string* err);
