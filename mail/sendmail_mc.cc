@@ -39,6 +39,8 @@ std::string HookedMc(std::string_view mc, std::string_view ins_folder) {
       "dnl its delivery program. qvremove takes these lines out again.\n"
       "LOCAL_CONFIG\n");
   hooked.append(Quoted("FA" + folder + "/etc/VirtualDomains"));
+  hooked.append("LOCAL_RULE_3\n");
+  hooked.append(Quoted("R$* < @ $=A > $*\t$@ $1 < @ $2 . > $3"));
   hooked.append("LOCAL_RULE_0\n");
   hooked.append(Quoted("R$*<@$=A>\t$#virtual $@ $2 $: $1"));
   hooked.append(Quoted("R$*<@$=A.>\t$#virtual $@ $2 $: $1"));

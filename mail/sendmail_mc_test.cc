@@ -17,6 +17,8 @@ constexpr char kHook[] =
     "dnl its delivery program. qvremove takes these lines out again.\n"
     "LOCAL_CONFIG\n"
     "`FA/usr/local/quorvane/etc/VirtualDomains'\n"
+    "LOCAL_RULE_3\n"
+    "`R$* < @ $=A > $*\t$@ $1 < @ $2 . > $3'\n"
     "LOCAL_RULE_0\n"
     "`R$*<@$=A>\t$#virtual $@ $2 $: $1'\n"
     "`R$*<@$=A.>\t$#virtual $@ $2 $: $1'\n"
