@@ -164,6 +164,7 @@ TEST_P(StockDebianTest, InstallsRunsComesBackAfterBootAndComesOffCleanly) {
       super +
       " sendmail named; do /etc/init.d/$d stop >/dev/null 2>&1; done\n"
       "/etc/init.d/named status\n"
+      "quorvane check; echo \"check status $?\"\n"
       "for link in /etc/rc2.d/S*; do\n"
       "  case ${link##*/} in\n"
       "    *named|*sendmail|*" +
@@ -225,9 +226,18 @@ TEST_P(StockDebianTest, InstallsRunsComesBackAfterBootAndComesOffCleanly) {
   // The host's Makefile made sendmail.cf again from sendmail.mc (it adds a
   // copy of the .mc); the hook came with it and virtual mail still arrives.
   EXPECT_EQ(Step(run.output, "regeneration"), "2\naccepted second\nmessages 1\n");
-  // Everything stopped, then started by the boot registration.
+  // Everything stopped (the check names the first broken link), then
+  // started by the boot registration.
   EXPECT_EQ(Step(run.output, "boot"),
             "Quorvane server stopped\nbind is not running ... failed!\n"
+            "Quorvane server answers on port 33333: FAILED (port 33333: Connection refused)\n"
+            "sendmail accepts mail for a virtual domain on localhost: FAILED (port 25: "
+            "Connection refused)\n"
+            "vdeliver delivers it: not checked\n"
+            "POP3 on localhost returns it through the super-server and vpop3d: not checked\n"
+            "sendmail accepts local mail for root on localhost: FAILED (port 25: Connection "
+            "refused)\n"
+            "The first broken link: Quorvane server answers on port 33333\ncheck status 1\n"
             "Quorvane server is running (pid N)\nbind is running.\ncheck status 0\n"
             "accepted after-boot\nmessages 2\n");
   // Removed: local mail flows, no registration is left, Debian's files are back.

@@ -7,8 +7,11 @@
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "payload/qvsml/write_all.h"
 
 namespace {
 
@@ -48,6 +51,10 @@ bool LineClient::Connect(uint16_t port, std::string* err) {
   socklen_t size = sizeof error;
   getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size);
   if (error != 0) return Fail(err, "port " + std::to_string(port) + ": " + strerror(error));
+  // Connected: from now on writes block, for as long as the time allowed.
+  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  struct timeval limit = {timeout_seconds_, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   return true;
 }
 
@@ -70,23 +77,16 @@ bool LineClient::ReadLine(std::string* line, std::string* err) {
       return Fail(err, "no answer within " + std::to_string(timeout_seconds_) + " s");
     char chunk[4096];
     const ssize_t n = read(fd_, chunk, sizeof chunk);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return Fail(err, "the connection was closed");
     buffered_.append(chunk, static_cast<size_t>(n));
   }
 }
 
 bool LineClient::Send(const std::string& line, std::string* err) {
-  std::string data = line + "\r\n";
-  while (!data.empty()) {
-    struct pollfd ready = {fd_, POLLOUT, 0};
-    if (poll(&ready, 1, timeout_seconds_ * 1000) != 1) return Fail(err, "cannot send");
-    const ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n < 0) return Fail(err, std::string("cannot send: ") + strerror(errno));
-    data.erase(0, static_cast<size_t>(n));
-  }
-  return true;
+  const std::string data = line + "\r\n";
+  if (WriteAll(fd_, data.data(), data.size())) return true;
+  return Fail(err, std::string("cannot send: ") + strerror(errno));
 }
 
 int LineClient::ReadSmtpReply(std::string* line, std::string* err) {
