@@ -124,15 +124,16 @@ bool WriteFromTemplate(const SendmailFiles& files, const std::string& filled,
   return Replace(files.cf, cf, kSendmailCfMode, files.cf_existed, journal, err);
 }
 
-// sendmail.cf as the host makes it from `mc_path`: m4 in the .mc's folder,
-// as the host's Makefile runs it. False with `err` when m4 gives nothing.
-bool MakeCfFromMc(const std::string& mc_path, const std::string& folder, std::string* cf,
-                  std::string* err) {
+// sendmail.cf as the host makes it from the new .mc, written to
+// `new_mc_path`: m4 in the .mc's folder, as the host's Makefile runs it.
+// False with `err` naming `mc` when m4 gives nothing.
+bool MakeCfFromMc(const std::string& new_mc_path, const std::string& mc, const std::string& folder,
+                  std::string* cf, std::string* err) {
   CommandLine command(1024);
-  command.Add("cd ").AddArgument(folder).Add(" && m4 ").AddArgument(mc_path);
+  command.Add("cd ").AddArgument(folder).Add(" && m4 ").AddArgument(new_mc_path);
   const int status = command.fits() ? RunCaptured(command.text(), cf, kCfLimit) : -1;
   if (status == 0 && !cf->empty() && cf->size() < kCfLimit) return true;
-  *err = "m4 can't make sendmail.cf from " + mc_path;
+  *err = "m4 can't make sendmail.cf from the new " + mc;
   errno = EINVAL;
   return false;
 }
@@ -154,7 +155,7 @@ bool HookThroughMc(const SendmailFiles& files, std::string_view ins_folder, Inst
   std::string cf;
   if (!mc.Create(err) ||
       !mc.Write(HookedMc(files.old_mc, ins_folder), files.mc_stat.st_mode & 07777, err) ||
-      !MakeCfFromMc(mc.temporary_path(), folder, &cf, err) ||
+      !MakeCfFromMc(mc.temporary_path(), files.mc, folder, &cf, err) ||
       !SendmailRoutes(files.cf, cf, files.domain_list, err))
     return false;
   if (!BackUp(files.mc, journal, err) || !BackUp(files.cf, journal, err)) return false;
