@@ -20,11 +20,13 @@ bool MadeFromMc(std::string_view cf, std::string_view mc);
 // string at a backquote or a quote.
 bool NamableInMc(std::string_view ins_folder);
 
-// `mc` with the hook appended: the class A of virtual domains read from
-// `ins_folder`/etc/VirtualDomains (LOCAL_CONFIG), their names canonical as
-// they stand, so that no name server is asked (LOCAL_RULE_3), ruleset 0
-// handing their addresses to the mailer virtual (LOCAL_RULE_0), their recipients accepted
-// from any client (LOCAL_RULESETS, Local_check_rcpt) and the mailer virtual
-// running `ins_folder`/bin/vdeliver (MAILER_DEFINITIONS). Every line of the
-// hook is quoted, so that m4 copies it as it stands.
+// Whether `mc` holds the hook's lines.
+bool HasHook(std::string_view mc);
+
+// `mc` with the hook appended (in place of the lines of an earlier hook): the class A of virtual
+// domains read from `ins_folder`/etc/VirtualDomains (LOCAL_CONFIG), their names canonical as they
+// stand, so that no name server is asked (LOCAL_RULE_3), ruleset 0 handing their addresses to the
+// mailer virtual (LOCAL_RULE_0), their recipients accepted from any client (LOCAL_RULESETS,
+// Local_check_rcpt) and the mailer virtual running `ins_folder`/bin/vdeliver (MAILER_DEFINITIONS).
+// Every line of the hook is quoted, so that m4 copies it as it stands.
 std::string HookedMc(std::string_view mc, std::string_view ins_folder);

@@ -128,7 +128,6 @@ RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& in
                                std::string* err) {
   const std::string mc = McFileOf(cf_path);
   const std::string mc_backup = mc + ".qvbackup";
-  const std::string cf_backup = cf_path + ".qvbackup";
   struct stat st;
   if (lstat(mc_backup.c_str(), &st) != 0 && errno == ENOENT) return RestoreOutcome::kNoBackup;
   std::string backup_text, current_text;
@@ -139,14 +138,25 @@ RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& in
   if (!ReadRegularFile(mc, &current_text) || current_text != HookedMc(backup_text, ins_folder)) {
     return RestoreOutcome::kChanged;
   }
-  if (rename(mc_backup.c_str(), mc.c_str()) != 0) {
+  // After an interrupted run the backup holds the hook too; the host's
+  // own files are then the newest numbered copies without it.
+  std::string suffix = ".qvbackup";
+  if (HasHook(backup_text)) {
+    for (int n = 1; lstat((mc_backup + "." + std::to_string(n)).c_str(), &st) == 0; ++n) {
+      std::string text;
+      if (ReadRegularFile(mc_backup + "." + std::to_string(n), &text) && !HasHook(text))
+        suffix = ".qvbackup." + std::to_string(n);
+    }
+  }
+  if (rename((mc + suffix).c_str(), mc.c_str()) != 0) {
     *err = mc + ": " + strerror(errno);
     return RestoreOutcome::kFailed;
   }
   // sendmail.cf was made from the .mc: it goes back with it, whatever
   // regeneration it has seen since.
-  if (lstat(cf_backup.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      rename(cf_backup.c_str(), cf_path.c_str()) != 0) {
+  const std::string cf_original = cf_path + suffix;
+  if (lstat(cf_original.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      rename(cf_original.c_str(), cf_path.c_str()) != 0) {
     *err = cf_path + ": " + strerror(errno);
     return RestoreOutcome::kFailed;
   }
