@@ -1,6 +1,7 @@
 #include "base/settings.h"
 #include "config/dns_questions.h"
 #include "config/named_backup.h"
+#include "host/host_files.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ unsigned char CGeneral::CheckDNS() {
   if (!AskBindVersion(console_, DNSType)) return 1;
 
   console_.Print("Checking DNS configurationg file...");
+  StoreText(NamedConfFile, StartingPath(NamedConfFile, kNamedConfPlaces));
   if (!ConfirmPath(console_, NamedConfFile,
                    "Is this the correct path of named.conf file? ( Y/N ): ",
                    "Enter full path of named.conf file: "))
@@ -20,6 +22,7 @@ unsigned char CGeneral::CheckDNS() {
   BackUpNamedConf(console_, journal_, NamedConfFile);
 
   console_.Print("Checking DNS process id file...\t");
+  StoreText(NamedPIDFile, StartingPath(NamedPIDFile, kNamedPidPlaces));
   if (!ConfirmPath(console_, NamedPIDFile, "Is this the correct path of named.pid file? ( Y/N ): ",
                    "Enter full path of named.pid file: "))
     return 1;

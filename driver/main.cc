@@ -12,12 +12,14 @@
 #include "base/settings.h"
 #include "common/remove_dir.h"
 #include "config/conf_file.h"
+#include "deploy/start_at_boot.h"
 #include "driver/interrupt.h"
 #include "driver/stages.h"
 #include "host/command.h"
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/install_lock.h"
+#include "host/service_manager.h"
 
 namespace {
 
@@ -62,9 +64,18 @@ MailAnswer AskMailPart(Console& console) {
 void RestartMailDaemons(Console& console, unsigned char xinetd_flag) {
   console.PrintLine("Restarting sendmail and pop server");
   console.PrintLine("Please wait...");
-  RunEchoed("/etc/rc.d/init.d/sendmail restart", console.out(), "Can't restart sendmail server");
-  RunEchoed(xinetd_flag ? "/etc/rc.d/init.d/xinetd restart" : "/etc/rc.d/init.d/inet restart",
+  RunEchoed(JoinForShell(RestartCommand(Daemon::kSendmail)), console.out(),
+            "Can't restart sendmail server");
+  RunEchoed(JoinForShell(RestartCommand(xinetd_flag ? Daemon::kXinetd : Daemon::kInetd)),
             console.out(), "Can't restart pop3 server");
+}
+
+// Where the host's service manager starts services at boot, the service
+// is registered with it; a failure is reported and the run goes on.
+void RegisterWithServiceManager(Console& console) {
+  std::string err;
+  if (!RegisterForBoot(&err))
+    console.PrintLine("Can't register Quorvane server to start at boot: " + err);
 }
 
 void OfferToStart(Console& console) {
@@ -99,7 +110,7 @@ int main() {
     return 1;
   }
   const unsigned char mail = mail_answer == MailAnswer::kYes ? 1 : 0;
-  RunDiscarded("/etc/rc.d/init.d/named restart");
+  RunDiscarded(JoinForShell(RestartCommand(Daemon::kNamed)));
 
   auto settings = std::make_unique<CGeneral>(console);
   unsigned char xinetd_flag = 0;
@@ -107,6 +118,7 @@ int main() {
   settings.reset();
 
   if (mail) RestartMailDaemons(console, xinetd_flag);
+  RegisterWithServiceManager(console);
   OfferToStart(console);
   console.PrintLine("\nUse command 'quorvane {start|stop|restart}'");
   console.PrintLine("to start, stop or restart Quorvane server.");

@@ -24,6 +24,7 @@
 #include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
+#include "mail/sendmail_mc.h"
 
 namespace {
 
@@ -104,9 +105,12 @@ void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
 
   RestoreBackup(journal_, NamedConfFile);
   if (mail) {
-    for (const char* file :
-         {static_cast<const char*>(SendMailCfFile), kXinetdEntry, kInetdConf, kLinuxConf})
+    for (const std::string& file :
+         {std::string(SendMailCfFile), McFileOf(SendMailCfFile), std::string(kXinetdEntry),
+          std::string(kInetdConf), std::string(kLinuxConf)})
       RestoreBackup(journal_, file);
+    // An xinetd entry this run made where the host had none.
+    if (journal_.WasCreated(kXinetdEntry)) remove(kXinetdEntry);
     if (stage == 1) return;
     if (Userdel("quorvane") != 0) {
       console_.PrintLine("Can't delete quorvane system user");

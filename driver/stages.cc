@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "host/command.h"
 #include "host/running_command.h"
+#include "host/service_manager.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ bool RunStages(CGeneral& settings, Console& console, unsigned char mail,
   if (!road.Stage(kServerStage, [&] { return settings.ServerConf(mail); })) return false;
   if (!road.Stage(kDnsStage, [&] { return settings.CheckDNS(); })) return false;
   if (mail) {
-    RunDiscarded("/etc/rc.d/init.d/sendmail restart");
+    RunDiscarded(JoinForShell(RestartCommand(Daemon::kSendmail)));
     if (!road.Stage(kSendmailStage, [&] { return settings.CheckSendmail(); })) return false;
     if (!road.Stage(kPop3Stage, [&] { return RegisterPop3(settings, xinetd_flag); })) return false;
   }

@@ -110,6 +110,15 @@ std::string QuoteForShell(std::string_view argument) {
   return quoted;
 }
 
+std::string JoinForShell(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    line += QuoteForShell(word);
+  }
+  return line;
+}
+
 CommandLine& CommandLine::Add(std::string_view literal) {
   // The capacity counts the terminating NUL of a C command buffer.
   if (!fits_ || text_.size() + literal.size() + 1 > capacity_) {
@@ -190,6 +199,17 @@ int RunDiscarded(const std::string& command_line) {
   ShellCommand command(command_line);
   if (!command.started()) return -1;
   command.Finish();
+  return command.exit_status();
+}
+
+int RunCaptured(const std::string& command_line, std::string* output, size_t limit) {
+  output->assign(limit, '\0');
+  ShellCommand command(command_line);
+  if (!command.started()) {
+    output->clear();
+    return -1;
+  }
+  output->resize(command.Finish(output->data(), limit));
   return command.exit_status();
 }
 

@@ -11,6 +11,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Exit codes of the shell for a command it could not find, or not run.
 constexpr int kShellCommandNotFound = 127;
@@ -20,6 +21,10 @@ constexpr int kShellCommandNotExecutable = 126;
 // would interpret: "/etc/named.conf" stays as it is, "/opt/q v" becomes
 // '/opt/q v'. The result always reaches the command as one argument.
 std::string QuoteForShell(std::string_view argument);
+
+// The words as one command line, each quoted where the shell needs it:
+// {"/etc/init.d/sendmail", "restart"} gives "/etc/init.d/sendmail restart".
+std::string JoinForShell(const std::vector<std::string>& words);
 
 // A command line of bounded size, built from literal parts and arguments.
 class CommandLine {
@@ -69,6 +74,11 @@ class ShellCommand {
 // Discarded run: starts the command and waits for it; output is dropped.
 // Returns the exit code, -1 when it could not start or was killed.
 int RunDiscarded(const std::string& command_line);
+
+// Captured run: starts the command and keeps the first `limit` bytes of its
+// output in `output` (the rest is read and dropped). Returns the exit code,
+// -1 when it could not start or was killed.
+int RunCaptured(const std::string& command_line, std::string* output, size_t limit);
 
 // Echoed run: copies the first 1023 bytes of the command's output to `out`
 // as they are. Returns false when the command could not start or printed

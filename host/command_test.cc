@@ -46,6 +46,18 @@ TEST(CommandTest, EchoedRunKeepsTheFirst1023Bytes) {
   EXPECT_EQ(out.str(), std::string(1023, 'a'));
 }
 
+// A configuration that sendmail or m4 prints is kept whole up to the limit,
+// and the exit code tells how the command ended.
+TEST(CommandTest, CapturedRunKeepsOutputUpToItsLimitAndTheExitCode) {
+  std::string output;
+  EXPECT_EQ(RunCaptured("head -c 300000 /dev/zero | tr '\\0' a; exit 3", &output, 1 << 20), 3);
+  EXPECT_EQ(output, std::string(300000, 'a'));
+  EXPECT_EQ(RunCaptured("head -c 5000 /dev/zero | tr '\\0' b", &output, 4096), 0);
+  EXPECT_EQ(output, std::string(4096, 'b'));
+  EXPECT_EQ(RunCaptured("true", &output, 10), 0);
+  EXPECT_EQ(output, "");
+}
+
 TEST(CommandTest, EchoedRunWithoutOutputPrintsTheFailureLine) {
   std::ostringstream out;
   EXPECT_FALSE(RunEchoed("true", out, "Can't restart sendmail server"));

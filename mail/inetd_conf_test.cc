@@ -55,4 +55,28 @@ TEST(InetdConfTest, RewritingTwiceGivesTheSameFile) {
   EXPECT_EQ(Transform(once), once);
 }
 
+// Registering appends the wrapper's line only where no line names the
+// service yet; an active "pop3" line is another server's and stays alone.
+TEST(InetdConfTest, RegistrationAppendsTheLineOnlyWhereThePop3ServiceHasNone) {
+  const std::string ftp = "ftp\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tin.ftpd\n";
+  const struct {
+    std::string conf, registered;
+  } cases[] = {
+      {"", kPop3Line},
+      {ftp, ftp + kPop3Line},
+      {"# the end", std::string("# the end\n") + kPop3Line},
+      {"#pop3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n",
+       std::string("#pop3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n") + kPop3Line},
+      {"#pop-3 old\n" + ftp, kPop3Line + ftp},
+      {ftp + "pop-3 stream tcp nowait root /usr/sbin/tcpd ipop3d\n", ftp + kPop3Line},
+      {"pop3\tstream\ttcp\tnowait\troot\t/usr/sbin/in.pop3d\n",
+       "pop3\tstream\ttcp\tnowait\troot\t/usr/sbin/in.pop3d\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RegisterPop3InInetdConf(c.conf, "/usr/local/quorvane"), c.registered) << c.conf;
+    EXPECT_EQ(RegisterPop3InInetdConf(c.registered, "/usr/local/quorvane"), c.registered)
+        << "again: " << c.conf;
+  }
+}
+
 }  // namespace

@@ -3,9 +3,12 @@
 //   file is renamed over it in one step, the old one set aside for the
 //   rollback;
 // - a stage that fails before the rename leaves the system file as it was;
+// - an xinetd entry made where there was none is a new file the run
+//   creates itself, and the rollback removes it;
 // - the line rules live in xinetd_entry.cc and inetd_conf.cc.
 
 #include <errno.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <string_view>
@@ -13,7 +16,9 @@
 #include "base/paths.h"
 #include "base/settings.h"
 #include "host/backup_copy.h"
+#include "host/files.h"
 #include "host/replace_file.h"
+#include "host/service_manager.h"
 #include "mail/inetd_conf.h"
 #include "mail/xinetd_entry.h"
 
@@ -44,12 +49,39 @@ unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const
   return 0;
 }
 
+constexpr char kXinetdEntryMember[] = "ipop3";  // package member, in the current folder
+
+// xinetd is installed and reads its entries from /etc/xinetd.d.
+bool XinetdInstalled() {
+  struct stat st;
+  return !FirstExecutable({"/usr/sbin/xinetd"}).empty() && stat("/etc/xinetd.d", &st) == 0 &&
+         S_ISDIR(st.st_mode);
+}
+
+// Writes the package's own entry, rewritten as an existing one would be, as
+// the xinetd entry of a host whose xinetd has none. 1 with errno set when
+// xinetd is not installed or the entry cannot be made.
+unsigned char MakeXinetdEntry(Console& console, InstallJournal& journal,
+                              std::string_view ins_folder) {
+  std::string member, err;
+  if (!XinetdInstalled()) {
+    errno = ENOENT;
+    return 1;
+  }
+  if (!ReadWholeFile(kXinetdEntryMember, &member, &err)) return Fail(console, err);
+  if (!WriteNewFile(kXinetdEntry, TransformXinetdEntry(member, ins_folder), NewFileMode(), &err))
+    return Fail(console, err);
+  journal.Created(kXinetdEntry);
+  return 0;
+}
+
 }  // namespace
 
 unsigned char CGeneral::Updatexinetd() {
+  if (!PathExists(kXinetdEntry)) return MakeXinetdEntry(console_, journal_, InsFolder);
   return RewriteSystemFile(console_, journal_, kXinetdEntry, TransformXinetdEntry, InsFolder);
 }
 
 unsigned char CGeneral::Updateinetd() {
-  return RewriteSystemFile(console_, journal_, kInetdConf, TransformInetdConf, InsFolder);
+  return RewriteSystemFile(console_, journal_, kInetdConf, RegisterPop3InInetdConf, InsFolder);
 }

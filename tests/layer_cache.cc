@@ -70,9 +70,11 @@ std::vector<std::string> DebFiles(const std::string& folder) {
   return debs;
 }
 
-std::string Key(const std::vector<std::string>& packages) {
+std::string Key(const std::vector<std::string>& packages, const std::vector<std::string>& below) {
   std::string key = kRecipe;
   for (const std::string& package : packages) key += " " + package;
+  // A layer below that was built again makes this one stale.
+  for (const std::string& layer : below) key.append(" on ").append(ReadText(layer + "/../key"));
   // The layer holds its own dpkg status, passwd and group: a changed host
   // makes it stale.
   size_t host_state = std::hash<std::string>{}(ReadText("/var/lib/dpkg/status") +
@@ -80,8 +82,8 @@ std::string Key(const std::vector<std::string>& packages) {
   return key + " host:" + std::to_string(host_state) + "\n";
 }
 
-bool Build(const std::vector<std::string>& packages, const std::string& root,
-           const std::string& layer, std::string* err) {
+bool Build(const std::vector<std::string>& packages, const std::vector<std::string>& below,
+           const std::string& root, const std::string& layer, std::string* err) {
   const std::string debs = root + "/debs";
   const std::string log = root + "/build.log";
   std::ofstream(log, std::ios::trunc) << "building a layer of" << packages.size() << " packages\n";
@@ -104,6 +106,7 @@ bool Build(const std::vector<std::string>& packages, const std::string& root,
   }
   std::vector<std::string> files = DebFiles(debs);
   Sandbox sandbox;
+  for (const std::string& layer_below : below) sandbox.AddLayer(layer_below);
   if (!files.empty()) {
     std::string install = "DEBIAN_FRONTEND=noninteractive dpkg -i --force-confdef --force-confold";
     for (const std::string& file : files) install.append(" ").append(Quote(file));
@@ -132,8 +135,19 @@ bool Build(const std::vector<std::string>& packages, const std::string& root,
 
 bool PackageLayer(const std::vector<std::string>& packages, std::string* layer_dir,
                   std::string* err) {
+  return PackageLayerOn(packages, {}, layer_dir, err);
+}
+
+bool PackageLayerOn(const std::vector<std::string>& packages, const std::vector<std::string>& below,
+                    std::string* layer_dir, std::string* err) {
   std::string name;
   for (const std::string& package : packages) name += (name.empty() ? "" : "+") + package;
+  for (const std::string& layer : below) {
+    const size_t end = layer.rfind("/layer");
+    const size_t start = layer.rfind('/', end - 1);
+    name.push_back('@');
+    name.append(layer, start + 1, end - start - 1);
+  }
   const std::string root = std::string(QV_LAYER_CACHE_DIR) + "/" + name;
   if (!RunOnHost("mkdir -p " + Quote(root), "/dev/null")) {
     *err = "can't make " + root;
@@ -147,12 +161,12 @@ bool PackageLayer(const std::vector<std::string>& packages, std::string* layer_d
   }
   const std::string layer = root + "/layer";
   const std::string key_file = root + "/key";
-  const std::string key = Key(packages);
+  const std::string key = Key(packages, below);
   bool ok = true;
   struct stat st;
   if (ReadText(key_file) != key || stat(layer.c_str(), &st) != 0) {
     unlink(key_file.c_str());
-    ok = Build(packages, root, layer, err);
+    ok = Build(packages, below, root, layer, err);
     if (ok) std::ofstream(key_file) << key;
   }
   close(lock);

@@ -15,3 +15,10 @@
 // installed; several test processes may call it at once.
 bool PackageLayer(const std::vector<std::string>& packages, std::string* layer_dir,
                   std::string* err);
+
+// PackageLayer for packages installed on top of the layers `below` (host
+// folders, lowest first), which a sandbox stacks under it: the new layer
+// holds only what the packages add and change. It is rebuilt when a layer
+// below was.
+bool PackageLayerOn(const std::vector<std::string>& packages, const std::vector<std::string>& below,
+                    std::string* layer_dir, std::string* err);

@@ -54,12 +54,21 @@ bool AddMailDaemonLayer(Sandbox& sandbox, SuperServer server, std::string* err) 
   return true;
 }
 
+bool AddStockHostLayers(Sandbox& sandbox, SuperServer server, std::string* err) {
+  std::vector<std::string> packages = kMailPackages;
+  packages.push_back(server == SuperServer::kXinetd ? "xinetd" : "openbsd-inetd");
+  std::string mail_layer, dns_layer;
+  if (!PackageLayer(packages, &mail_layer, err) ||
+      !PackageLayerOn({"sendmail", "bind9"}, {mail_layer}, &dns_layer, err))
+    return false;
+  sandbox.AddLayer(mail_layer);
+  sandbox.AddLayer(dns_layer);
+  return true;
+}
+
 void SeedMailDaemons(Sandbox& sandbox) {
   // sendmail waits a minute for a host name that is not fully qualified.
   sandbox.Seed("/etc/hosts", "127.0.0.1\tlocalhost\n127.0.1.1\tqvhost.example.test qvhost\n");
-  // Debian's queue belongs to its own mail user, which a configuration
-  // without TrustedUser cannot write.
-  sandbox.SeedDir("/var/spool/mqueue", 0700);
   // The queue is run every few seconds, so deferred mail goes out soon;
   // the load of a busy test machine must not make sendmail queue or refuse.
   sandbox.Seed("/etc/rc.d/init.d/sendmail",

@@ -15,6 +15,13 @@ enum class SuperServer { kXinetd, kInetd };
 // when the packages cannot be had.
 bool AddMailDaemonLayer(Sandbox& sandbox, SuperServer server, std::string* err);
 
+// Adds the layers of a stock Debian 12 mail and DNS server: the layer of
+// AddMailDaemonLayer, and on top of it Debian's sendmail package (which
+// brings sensible-mda, the local mailer of Debian's sendmail.cf; without
+// it local mail stays in the queue) and bind9, as Debian's packages leave
+// them. False with `err` when the packages cannot be had.
+bool AddStockHostLayers(Sandbox& sandbox, SuperServer server, std::string* err);
+
 // Seeds /etc/rc.d/init.d/{sendmail,xinetd,inet} that stop the daemon named
 // by its pid file and start it again, logging their calls as the stand-ins
 // do; a fully qualified /etc/hosts line; a root-owned mail queue as such

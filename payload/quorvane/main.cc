@@ -2,6 +2,7 @@
 //   quorvane start|stop|restart|status
 //   quorvane domain ... | user ...      (see mail_admin.h)
 //   quorvane zone-defaults              the SOA record a new zone gets
+//   quorvane check                      the installation works (check_command.h)
 
 #include <stdio.h>
 #include <string.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/quorvane/check_command.h"
 #include "payload/quorvane/mail_admin.h"
 #include "payload/quorvane/service_control.h"
 #include "payload/qvdns/soa_record.h"
@@ -22,7 +24,8 @@ int Usage() {
           "usage: quorvane {start|stop|restart|status}\n"
           "       quorvane domain {list|add NAME|remove NAME}\n"
           "       quorvane user {list [DOMAIN]|add|remove|passwd USER@DOMAIN}\n"
-          "       quorvane zone-defaults\n");
+          "       quorvane zone-defaults\n"
+          "       quorvane check\n");
   return 2;
 }
 
@@ -41,7 +44,7 @@ int main(int argc, char** argv) {
   const bool init_command =
       command == "start" || command == "stop" || command == "restart" || command == "status";
   const bool known = init_command || command == "domain" || command == "user" ||
-                     (command == "zone-defaults" && args.empty());
+                     ((command == "zone-defaults" || command == "check") && args.empty());
   if (!known || (init_command && !args.empty())) return Usage();
 
   ServiceConf conf;
@@ -57,5 +60,6 @@ int main(int argc, char** argv) {
   if (command == "status") return ServiceStatus(conf);
   if (command == "domain") return DomainCommand(conf, args);
   if (command == "user") return UserCommand(conf, args);
+  if (command == "check") return CheckCommand(conf);
   return ZoneDefaultsCommand(conf);
 }

@@ -21,7 +21,10 @@
 #include <vector>
 
 #include "common/mail_account.h"
+#include "host/service_manager.h"
+#include "mail/sendmail_mc.h"
 #include "payload/quorvane/pid_file.h"
+#include "payload/qvremove/boot_unregistration.h"
 #include "payload/qvremove/package_files.h"
 #include "payload/qvremove/rewritten_files.h"
 #include "payload/qvremove/run_command.h"
@@ -66,18 +69,55 @@ void StopService(Removal& removal) {
   }
 }
 
+// The daemon whose System V script in /etc/rc.d/init.d has this name.
+Daemon DaemonOfScript(const std::string& script) {
+  if (script == "sendmail") return Daemon::kSendmail;
+  if (script == "xinetd") return Daemon::kXinetd;
+  if (script == "inet") return Daemon::kInetd;
+  return Daemon::kNamed;
+}
+
+// Restarts through the script or unit the host has (host/service_manager).
 void RestartDaemons(const Removal& removal) {
   for (const std::string& script : removal.init_scripts) {
     std::string output;
-    if (!RunCommand({"/etc/rc.d/init.d/" + script, "restart"}, &output)) {
+    if (!RunCommand(RestartCommand(DaemonOfScript(script)), &output)) {
       printf("Can't restart %s\n", script.c_str());
     }
     printf("%s", output.c_str());
   }
 }
 
+// Puts back the .mc the installer hooked sendmail through, and sendmail.cf
+// with it; true when `file` was handled so.
+bool RestoreThroughMc(Removal& removal, const RewrittenFile& file) {
+  if (file.init_script != "sendmail") return false;
+  std::string err;
+  const std::string mc = McFileOf(file.path);
+  switch (RestoreHookedMc(file.path, removal.conf.InsFolder, &err)) {
+    case RestoreOutcome::kNoBackup:
+      return false;
+    case RestoreOutcome::kRestored:
+      printf("Put back %s\n", mc.c_str());
+      printf("Put back %s\n", file.path.c_str());
+      removal.init_scripts.insert(file.init_script);
+      break;
+    case RestoreOutcome::kChanged:
+      removal.notes.push_back("left " + mc + " and " + file.path +
+                              ": the .mc changed after the installation; the host's earlier "
+                              "files are their .qvbackup copies");
+      break;
+    case RestoreOutcome::kFailed:
+      removal.notes.push_back(err);
+      removal.ok = false;
+      break;
+  }
+  return true;
+}
+
 void RestoreSystemFiles(Removal& removal) {
   for (const RewrittenFile& file : MailPartFiles()) {
+    if (RestoreThroughMc(removal, file)) continue;
     std::string err;
     switch (RestoreRewrittenFile(file, removal.conf.InsFolder, &err)) {
       case RestoreOutcome::kNoBackup:
@@ -208,6 +248,7 @@ int main(int argc, char** argv) {
   }
 
   StopService(removal);
+  removal.ok = UnregisterFromBoot(&removal.notes) && removal.ok;
   removal.ok = RemovePackageLinks(removal.conf.InsFolder, &removal.notes) && removal.ok;
   if (removal.mail) {
     PutBackSystemFiles(removal);

@@ -14,9 +14,11 @@
 #include <unistd.h>
 
 #include "mail/inetd_conf.h"
+#include "mail/sendmail_mc.h"
+#include "mail/sendmail_options.h"
 #include "mail/sendmail_template.h"
 #include "mail/xinetd_entry.h"
-#include "payload/qvremove/sendmail_template_text.h"
+#include "payload/qvremove/package_texts.h"
 #include "payload/qvsml/text_file.h"
 
 namespace {
@@ -32,16 +34,24 @@ std::string HostName() {
   return uname(&names) == 0 ? names.nodename : "";
 }
 
-std::string SendmailText(const std::string&, const std::string& ins_folder) {
-  return FillSendmailTemplate(kSendmailTemplateText, ins_folder, HostName());
+// The template as the installer filled it, with what bound sendmail to
+// this host carried over from the file it replaced ("" when there was none).
+std::string SendmailText(const std::string& backup, const std::string& ins_folder) {
+  const std::string filled = FillSendmailTemplate(kSendmailTemplateText, ins_folder, HostName());
+  return KeepHostOptions(filled, backup, LearnSendmailHostFacts(filled, backup));
 }
 
 std::string XinetdText(const std::string& backup, const std::string& ins_folder) {
   return TransformXinetdEntry(backup, ins_folder);
 }
 
+// The package's own entry, which the installer writes where xinetd has none.
+std::string CreatedXinetdText(const std::string& ins_folder) {
+  return TransformXinetdEntry(kXinetdEntryText, ins_folder);
+}
+
 std::string InetdText(const std::string& backup, const std::string& ins_folder) {
-  return TransformInetdConf(backup, ins_folder);
+  return RegisterPop3InInetdConf(backup, ins_folder);
 }
 
 // The copy that holds the host's own file. That is the backup, unless the
@@ -75,7 +85,7 @@ std::vector<RewrittenFile> MailPartFiles() {
   return {
       {"/etc/sendmail.cf", "sendmail", SendmailText, true},
       {"/etc/mail/sendmail.cf", "sendmail", SendmailText, true},
-      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText},
+      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText, true, CreatedXinetdText},
       {"/etc/inetd.conf", "inet", InetdText},
   };
 }
@@ -86,8 +96,10 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
   struct stat st;
   std::string backup_text, current_text;
   if (lstat(backup.c_str(), &st) != 0 && errno == ENOENT) {
+    const std::string created =
+        file.created_text ? file.created_text(ins_folder) : file.installed_text("", ins_folder);
     if (!file.created_when_missing || !ReadRegularFile(file.path, &current_text) ||
-        current_text != file.installed_text("", ins_folder)) {
+        current_text != created) {
       return RestoreOutcome::kNoBackup;
     }
     if (unlink(file.path.c_str()) != 0) {
@@ -107,6 +119,45 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
   const std::string original = HostOriginal(file, ins_folder, current_text, backup, backup_text);
   if (rename(original.c_str(), file.path.c_str()) != 0) {
     *err = file.path + ": " + strerror(errno);
+    return RestoreOutcome::kFailed;
+  }
+  return RestoreOutcome::kRestored;
+}
+
+RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& ins_folder,
+                               std::string* err) {
+  const std::string mc = McFileOf(cf_path);
+  const std::string mc_backup = mc + ".qvbackup";
+  struct stat st;
+  if (lstat(mc_backup.c_str(), &st) != 0 && errno == ENOENT) return RestoreOutcome::kNoBackup;
+  std::string backup_text, current_text;
+  if (!ReadRegularFile(mc_backup, &backup_text)) {
+    *err = mc_backup + ": cannot be read as a regular file";
+    return RestoreOutcome::kFailed;
+  }
+  if (!ReadRegularFile(mc, &current_text) || current_text != HookedMc(backup_text, ins_folder)) {
+    return RestoreOutcome::kChanged;
+  }
+  // After an interrupted run the backup holds the hook too; the host's
+  // own files are then the newest numbered copies without it.
+  std::string suffix = ".qvbackup";
+  if (HasHook(backup_text)) {
+    for (int n = 1; lstat((mc_backup + "." + std::to_string(n)).c_str(), &st) == 0; ++n) {
+      std::string text;
+      if (ReadRegularFile(mc_backup + "." + std::to_string(n), &text) && !HasHook(text))
+        suffix = ".qvbackup." + std::to_string(n);
+    }
+  }
+  if (rename((mc + suffix).c_str(), mc.c_str()) != 0) {
+    *err = mc + ": " + strerror(errno);
+    return RestoreOutcome::kFailed;
+  }
+  // sendmail.cf was made from the .mc: it goes back with it, whatever
+  // regeneration it has seen since.
+  const std::string cf_original = cf_path + suffix;
+  if (lstat(cf_original.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      rename(cf_original.c_str(), cf_path.c_str()) != 0) {
+    *err = cf_path + ": " + strerror(errno);
     return RestoreOutcome::kFailed;
   }
   return RestoreOutcome::kRestored;

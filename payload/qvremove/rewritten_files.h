@@ -15,10 +15,13 @@ struct RewrittenFile {
   std::string (*installed_text)(const std::string& backup_text, const std::string& ins_folder);
   // The installer writes the file also where there was none (no backup).
   bool created_when_missing = false;
+  // What it writes there, when that is not installed_text of an empty file.
+  std::string (*created_text)(const std::string& ins_folder) = nullptr;
 };
 
 // The files of the mail part: sendmail.cf (where the installer may have
-// written it), the xinetd entry and inetd.conf.
+// written it), the xinetd entry (which it makes where xinetd has none) and
+// inetd.conf.
 std::vector<RewrittenFile> MailPartFiles();
 
 enum class RestoreOutcome {
@@ -33,3 +36,11 @@ enum class RestoreOutcome {
 // wrote; never writes through a link.
 RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string& ins_folder,
                                     std::string* err);
+
+// Where the installer hooked sendmail through the .mc beside `cf_path`:
+// puts the .mc back from its backup when it still holds the host's text
+// with the installer's lines added, and sendmail.cf with it (the host made
+// it from the .mc). kNoBackup when the .mc has no backup; kChanged, with
+// both files left, when the .mc changed after the installation.
+RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& ins_folder,
+                               std::string* err);

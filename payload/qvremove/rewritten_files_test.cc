@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 
+#include "mail/sendmail_mc.h"
 #include "mail/xinetd_entry.h"
 
 namespace {
@@ -60,6 +61,67 @@ TEST(RewrittenFilesTest, PutsBackOnlyWhatStillHoldsTheInstallersText) {
     std::string err;
     EXPECT_EQ(c.outcome, RestoreRewrittenFile(file, kInsFolder, &err)) << c.name << err;
     for (const auto& [suffix, content] : c.after) EXPECT_EQ(content, Read(path + suffix)) << c.name;
+    std::filesystem::remove_all(folder);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr char kMc[] = "include(`/usr/share/sendmail/cf/m4/cf.m4')dnl\nMAILER(`local')dnl\n";
+constexpr char kOlderMc[] = "include(`/usr/share/sendmail/cf/m4/cf.m4')dnl\n";
+
+// sendmail.mc and sendmail.cf (name suffix to content) before qvremove, and
+// what it leaves of them.
+TEST(RewrittenFilesTest, PutsBackTheHookedMcAndTheCfMadeFromIt) {
+  const std::string hooked = HookedMc(kMc, kInsFolder);
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> before;
+    RestoreOutcome outcome;
+    std::map<std::string, std::optional<std::string>> after;
+  } cases[] = {
+      {"hooked, the cf regenerated since",
+       {{".mc", hooked}, {".mc.qvbackup", kMc}, {".cf", "made again"}, {".cf.qvbackup", "host's"}},
+       RestoreOutcome::kRestored,
+       {{".mc", kMc},
+        {".mc.qvbackup", std::nullopt},
+        {".cf", "host's"},
+        {".cf.qvbackup", std::nullopt}}},
+      {"the .mc changed by the administrator",
+       {{".mc", hooked + "dnl mine\n"},
+        {".mc.qvbackup", kMc},
+        {".cf", "made"},
+        {".cf.qvbackup", "host's"}},
+       RestoreOutcome::kChanged,
+       {{".mc", hooked + "dnl mine\n"}, {".cf", "made"}, {".cf.qvbackup", "host's"}}},
+      {"never hooked",
+       {{".mc", kMc}, {".cf", "host's"}},
+       RestoreOutcome::kNoBackup,
+       {{".mc", kMc}, {".cf", "host's"}}},
+      {"hooked again after an interrupted run",
+       {{".mc", hooked},
+        {".mc.qvbackup", hooked},
+        {".mc.qvbackup.1", kOlderMc},
+        {".mc.qvbackup.2", kMc},
+        {".cf", "made"},
+        {".cf.qvbackup", "made before"},
+        {".cf.qvbackup.2", "host's"}},
+       RestoreOutcome::kRestored,
+       {{".mc", kMc},
+        {".mc.qvbackup", hooked},
+        {".cf", "host's"},
+        {".cf.qvbackup", "made before"}}},
+  };
+  for (const Case& c : cases) {
+    char folder[] = "/tmp/rewritten_files_test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(folder));
+    const std::string base = std::string(folder) + "/sendmail";
+    for (const auto& [suffix, content] : c.before) std::ofstream(base + suffix) << content;
+    std::string err;
+    EXPECT_EQ(c.outcome, RestoreHookedMc(base + ".cf", kInsFolder, &err)) << c.name << err;
+    for (const auto& [suffix, content] : c.after) EXPECT_EQ(content, Read(base + suffix)) << c.name;
     std::filesystem::remove_all(folder);
   }
 }
