@@ -57,7 +57,7 @@ TEST(ConsoleTest, NumericAnswersConvertLikeStrtoul) {
 TEST(ConsoleTest, NumericPromptAsksAgainWithUnchangedDefault) {
   Dialogue d("80 \n   \n0x10\n  80\n");
   uint32_t port = 33333;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
   EXPECT_EQ(port, 80u);
   std::string refused = PortPrompt("33333") + "\nIlleagle value.";
   EXPECT_EQ(d.out.str(), refused + refused + refused + PortPrompt("33333"));
@@ -67,8 +67,8 @@ TEST(ConsoleTest, EmptyAnswerKeepsDefaultSilently) {
   Dialogue d("\n\n");
   uint32_t port = 33333;
   TextField folder = "/usr/local/quorvane";
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", folder));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", folder));
   EXPECT_EQ(port, 33333u);
   EXPECT_STREQ(folder, "/usr/local/quorvane");
   EXPECT_EQ(d.out.str(), PortPrompt("33333") +
@@ -78,7 +78,7 @@ TEST(ConsoleTest, EmptyAnswerKeepsDefaultSilently) {
 TEST(ConsoleTest, OverlongNumericLineIsRefusedWhole) {
   Dialogue d(std::string(3000, '1') + "\n5\n");
   uint32_t port = 33333;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
   EXPECT_EQ(port, 5u);  // the rest of the long line was not taken as the next answer
 }
 
@@ -89,9 +89,9 @@ TEST(ConsoleTest, TextAnswersKeptAsTypedOrRefusedWhenTheyDoNotFit) {
              longest + "\n");
   TextField field = "/usr/local/quorvane";
   const std::string prompt = "\nFolder (Default: /usr/local/quorvane)\nPress Enter for Default: ";
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", field));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", field));
   EXPECT_STREQ(field, " /opt/q v ");
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", field));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", field));
   EXPECT_EQ(std::string(field), longest);
   EXPECT_EQ(d.out.str(), prompt + "\nIlleagle value (at most 79 characters are allowed)." + prompt +
                              "\nIlleagle value (double quotes are not allowed)." + prompt +
@@ -108,7 +108,7 @@ TEST(ConsoleTest, TextRuleRefusesBeforeStoring) {
   auto no_spaces = [](std::string_view answer) -> const char* {
     return answer.find(' ') == std::string_view::npos ? nullptr : "No spaces.";
   };
-  ASSERT_TRUE(AskText(d.console, "NS (Default: ", field, no_spaces));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "NS (Default: ", field, no_spaces));
   EXPECT_STREQ(field, "ns1");
   EXPECT_EQ(d.out.str(),
             "\nNS (Default: @)\nPress Enter for Default: \nNo spaces."
@@ -121,31 +121,31 @@ TEST(ConsoleTest, EndOfInputEndsEveryShapeInsteadOfRepeating) {
   {
     Dialogue d("abc\n");  // one refused answer, then nothing more
     errno = 0;
-    EXPECT_FALSE(AskNumber(d.console, kPort, &number));
+    EXPECT_FALSE(AskNumber(d.console, kPortKey, kPort, &number));
     EXPECT_EQ(errno, ENODATA);
     EXPECT_EQ(number, 1u);
     EXPECT_EQ(d.out.str(), PortPrompt("1") + "\nIlleagle value." + PortPrompt("1") + "\n");
   }
   {
     Dialogue d("");
-    EXPECT_FALSE(AskText(d.console, "T (Default: ", text));
+    EXPECT_FALSE(AskText(d.console, kFolderKey, "T (Default: ", text));
     EXPECT_STREQ(text, "x");
   }
   {
     Dialogue d("");
-    EXPECT_EQ(AskYesNo(d.console, "Q? (Y/N): "), YesNo::kEndOfInput);
+    EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), YesNo::kEndOfInput);
   }
   {
     Dialogue d("n\n");
     TextField path = "/nonexistent/qv-console-test";
-    EXPECT_FALSE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+    EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   }
 }
 
 TEST(ConsoleTest, LastLineWithoutNewlineIsStillAnAnswer) {
   Dialogue d("42");
   uint32_t number = 1;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &number));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &number));
   EXPECT_EQ(number, 42u);
 }
 
@@ -167,7 +167,7 @@ TEST(ConsoleTest, YesNoComparesTheWholeAnswerIgnoringCase) {
                          {std::string("Y\0\n", 3), YesNo::kOther}};
   for (const Case& c : kCases) {
     Dialogue d(c.answer);
-    EXPECT_EQ(AskYesNo(d.console, "Q? (Y/N): "), c.expected) << c.answer;
+    EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), c.expected) << c.answer;
     EXPECT_EQ(d.out.str(), "Q? (Y/N): ");
   }
 }
@@ -193,7 +193,7 @@ TEST_F(ConfirmPathTest, ReadableFilePrintsOnlyOk) {
   Dialogue d("");
   TextField path;
   StoreText(path, readable_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(d.out.str(), "\tOK\n");
 }
 
@@ -201,7 +201,7 @@ TEST_F(ConfirmPathTest, MissingFileAnsweredNThenGivenReadablePath) {
   Dialogue d("n\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), readable_);
   EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): \nPath: \tOK\n");
 }
@@ -210,7 +210,7 @@ TEST_F(ConfirmPathTest, MissingFileConfirmedWithYIsKept) {
   Dialogue d("y\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), missing_);
   EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): ");
 }
@@ -220,7 +220,7 @@ TEST_F(ConfirmPathTest, EmptyPathAnswerEmptiesTheFieldButIsNeverKept) {
   Dialogue d("x\n\nY\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), readable_);
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nRight? ( Y/N ): "
@@ -231,7 +231,7 @@ TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
   Dialogue d("n\n" + std::string(100, 'p') + "\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nIlleagle value (at most 79 characters "
                              "are allowed).\nPath: \tOK\n");
