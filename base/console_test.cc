@@ -142,6 +142,65 @@ TEST(ConsoleTest, EndOfInputEndsEveryShapeInsteadOfRepeating) {
   }
 }
 
+// A console answered from an answer file; its input stream holds answers
+// that must never be read.
+struct FileDialogue {
+  explicit FileDialogue(const std::string& file_text) : in("never read\n"), console(in, out) {
+    std::string err;
+    EXPECT_TRUE(ParseAnswerFile(file_text, "answers", &answers, &err)) << err;
+    console.AnswerFrom(&answers);
+  }
+  AnswerFile answers;
+  std::istringstream in;
+  std::ostringstream out;
+  Console console;
+};
+
+TEST(ConsoleTest, AnswerFileAnswerIsEchoedAfterThePrompt) {
+  FileDialogue d("port = 4000\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  EXPECT_EQ(port, 4000u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "4000\n");
+}
+
+TEST(ConsoleTest, AnswerFileWithoutTheKeyTakesTheDefaultAsAnEmptyLine) {
+  FileDialogue d("mail = n\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  EXPECT_EQ(port, 33333u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "\n");
+}
+
+TEST(ConsoleTest, AnswerFileWithoutTheKeyOfAQuestionWithoutDefaultEndsTheAnswers) {
+  FileDialogue d("port = 4000\n");
+  EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), YesNo::kEndOfInput);
+  errno = 0;
+  ReportEndOfInput(d.console);
+  EXPECT_EQ(errno, ENODATA);
+  EXPECT_EQ(d.out.str(), "Q? (Y/N): \nThe answer file has no answer for mail.\n");
+}
+
+TEST(ConsoleTest, AnswerFileAnswerRefusedEndsTheAnswersWhenAskedAgain) {
+  FileDialogue d("port = 70000\n");
+  uint32_t port = 33333;
+  errno = 0;
+  EXPECT_FALSE(AskNumber(d.console, kPortKey, kPort, &port, 1, 65535));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(port, 33333u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "70000\n\nIlleagle value." + PortPrompt("33333") +
+                             "\nThe answer file's answer for port was refused.\n");
+}
+
+TEST(ConsoleTest, NumberOutsideItsRangeIsRefusedAsIlleagle) {
+  Dialogue d("0\n65536\n65535\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port, 1, 65535));
+  EXPECT_EQ(port, 65535u);
+  const std::string refused = PortPrompt("33333") + "\nIlleagle value.";
+  EXPECT_EQ(d.out.str(), refused + refused + PortPrompt("33333"));
+}
+
 TEST(ConsoleTest, LastLineWithoutNewlineIsStillAnAnswer) {
   Dialogue d("42");
   uint32_t number = 1;
@@ -235,6 +294,58 @@ TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nIlleagle value (at most 79 characters "
                              "are allowed).\nPath: \tOK\n");
+}
+
+// The answer file names the file to use: the confirmation is answered as
+// typed answers would answer it, so the transcript is the same.
+TEST_F(ConfirmPathTest, AnswerFileGivesItsPathWhereTheFoundOneIsMissing) {
+  FileDialogue d("named_conf = " + readable_ + "\n");
+  TextField path;
+  StoreText(path, missing_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), readable_);
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): n\n\nPath: " + readable_ + "\n\tOK\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFileConfirmsTheMissingPathItNames) {
+  FileDialogue d("named_conf = " + missing_ + "\n");
+  TextField path;
+  StoreText(path, missing_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), missing_);
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): y\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFilePathIsCheckedInPlaceOfAnotherFoundFile) {
+  const std::string other = folder_ + "/other.conf";
+  std::ofstream(other) << "options {};\n";
+  FileDialogue d("named_conf = " + other + "\n");
+  TextField path;
+  StoreText(path, readable_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), other);
+  EXPECT_EQ(d.out.str(), "\tOK\n");
+  unlink(other.c_str());
+}
+
+TEST_F(ConfirmPathTest, AnswerFileWithoutThePathEndsTheAnswersWhereOneIsAsked) {
+  FileDialogue d("port = 1\n");
+  TextField path;
+  StoreText(path, missing_);
+  EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(d.out.str(),
+            missing_ + "\nRight? ( Y/N ): \nThe answer file has no answer for named_conf.\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFilePathRefusedIsNotAskedForAgain) {
+  FileDialogue d("named_conf = " + folder_ + "\n");  // a folder, not a file
+  TextField path;
+  StoreText(path, missing_);
+  EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): n\n\nPath: " + folder_ + "\n" + folder_ +
+                             "\nRight? ( Y/N ): y\n"
+                             "\nIlleagle value (only regular files are allowed).\nPath: "
+                             "\nThe answer file's answer for named_conf was refused.\n");
 }
 
 }  // namespace
