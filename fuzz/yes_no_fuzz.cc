@@ -40,7 +40,8 @@ void CheckAllAnswers(std::string_view input) {
   std::string joined, answer;
   bool any_too_long = false;
   size_t answers = 0;
-  for (ReadStatus status; (status = console.ReadAnswer(kMailKey, &answer)) != ReadStatus::kEndOfInput;) {
+  for (ReadStatus status;
+       (status = console.ReadAnswer(kMailKey, &answer)) != ReadStatus::kEndOfInput;) {
     FUZZ_CHECK(answer.size() <= kMaxAnswerLength);
     FUZZ_CHECK(answer.find('\n') == std::string::npos);
     if (status == ReadStatus::kTooLong) {
