@@ -113,6 +113,9 @@ void Console::PrintErrorText(int error_number) { PrintLine(strerror(error_number
 ReadStatus Console::ReadAnswer(const AnswerKey& key, std::string* answer) {
   out_.flush();
   answer->clear();
+  // Nobody reads the questions any more (the terminal or the output pipe
+  // went away): the answers have ended too, typed or not.
+  if (out_.bad()) return ReadStatus::kEndOfInput;
   if (!answers_) return ReadLine(answer);
   // A question asked again had its answer refused; asking the file again
   // would give the same answer for ever.
@@ -130,6 +133,7 @@ ReadStatus Console::ReadConfirmation(const AnswerKey& key, std::string_view show
                                      std::string* answer) {
   out_.flush();
   answer->clear();
+  if (out_.bad()) return ReadStatus::kEndOfInput;
   if (!answers_) return ReadLine(answer);
   const std::string* given = FileAnswer(key);
   if (!given) return EndAnswers("The answer file has no answer for ", key, ENODATA);
@@ -159,9 +163,6 @@ ReadStatus Console::EndAnswers(std::string_view why, const AnswerKey& key, int e
 }
 
 ReadStatus Console::ReadLine(std::string* answer) {
-  // Nobody reads the questions any more (the terminal or the output pipe
-  // went away): the answers have ended too.
-  if (out_.bad()) return ReadStatus::kEndOfInput;
   bool too_long = false;
   bool got_any = false;
   for (;;) {

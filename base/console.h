@@ -42,10 +42,10 @@ class Console {
   void AnswerFrom(const AnswerFile* answers) { answers_ = answers; }
 
   // Flushes output, then reads the answer to the question named `key`.
+  // Output that can no longer be written counts as the end of input.
   // From the input stream: one line; the newline is consumed, nothing is
   // trimmed. A line longer than kMaxAnswerLength is consumed whole and
-  // reported as kTooLong with `answer` empty. Output that can no longer be
-  // written counts as the end of input.
+  // reported as kTooLong with `answer` empty.
   // From an answer file: the key's answer, or an empty one (the default)
   // when the file leaves the key out, echoed after the prompt as a typed
   // answer shows. A key without answer and default, or one asked for again
