@@ -31,6 +31,10 @@ bool IsLetter(const std::string& answer, char upper) {
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
+std::string NoAnswerLine(const AnswerKey& key) {
+  return "The answer file has no answer for " + std::string(key.name) + ".";
+}
+
 // Prints a refusal on a line of its own, without a line end: the question
 // that follows starts with one.
 void PrintRefusal(Console& console, const char* refusal) {
@@ -120,12 +124,13 @@ ReadStatus Console::ReadAnswer(const AnswerKey& key, std::string* answer) {
   // A question asked again had its answer refused; asking the file again
   // would give the same answer for ever.
   if (!asked_.insert(key.name).second)
-    return EndAnswers("The answer file's answer for ", key, EINVAL);
+    return EndAnswers("The answer file's answer for " + std::string(key.name) + " was refused.",
+                      EINVAL);
   if (const std::string* given = FileAnswer(key)) {
     *answer = *given;
     return Echo(*answer);
   }
-  if (!key.has_default) return EndAnswers("The answer file has no answer for ", key, ENODATA);
+  if (!key.has_default) return EndAnswers(NoAnswerLine(key), ENODATA);
   return Echo(*answer);
 }
 
@@ -136,7 +141,7 @@ ReadStatus Console::ReadConfirmation(const AnswerKey& key, std::string_view show
   if (out_.bad()) return ReadStatus::kEndOfInput;
   if (!answers_) return ReadLine(answer);
   const std::string* given = FileAnswer(key);
-  if (!given) return EndAnswers("The answer file has no answer for ", key, ENODATA);
+  if (!given) return EndAnswers(NoAnswerLine(key), ENODATA);
   answer->push_back(*given == shown_path ? 'y' : 'n');
   return Echo(*answer);
 }
@@ -153,11 +158,9 @@ ReadStatus Console::Echo(const std::string& answer) {
   return ReadStatus::kAnswer;
 }
 
-ReadStatus Console::EndAnswers(std::string_view why, const AnswerKey& key, int error) {
+ReadStatus Console::EndAnswers(const std::string& line, int error) {
   LineEnd();
-  Print(why);
-  Print(key.name);
-  PrintLine(error == EINVAL ? " was refused." : ".");
+  PrintLine(line);
   answer_file_error_ = error;
   return ReadStatus::kEndOfInput;
 }

@@ -74,8 +74,9 @@ class Console {
   ReadStatus ReadLine(std::string* answer);
   // Gives `answer` as the answer just read: echoed, with its line end.
   ReadStatus Echo(const std::string& answer);
-  // Prints the reason the answer file ends the answers, on a line of its own.
-  ReadStatus EndAnswers(std::string_view why, const AnswerKey& key, int error);
+  // Prints why the answer file ends the answers on a line of its own, and
+  // keeps `error` to tell it.
+  ReadStatus EndAnswers(const std::string& line, int error);
 
   std::istream& in_;
   std::ostream& out_;
