@@ -1,10 +1,10 @@
 #pragma once
 
+#include <string>
+
 // The working folder where the package is unpacked, and the package folder.
 constexpr char kWorkingFolder[] = "/QVInstallation";
 constexpr char kPackageFolder[] = "/QVInstallation/qv";
-
-#include <string>
 
 // Unpacks the embedded package into the working folder, with the decode
 // tool found in `tool_folder`, and makes the package folder the current
