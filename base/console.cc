@@ -31,6 +31,10 @@ bool IsLetter(const std::string& answer, char upper) {
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
+std::string NoAnswerLine(const AnswerKey& key) {
+  return "The answer file has no answer for " + std::string(key.name) + ".";
+}
+
 // Prints a refusal on a line of its own, without a line end: the question
 // that follows starts with one.
 void PrintRefusal(Console& console, const char* refusal) {
@@ -49,15 +53,15 @@ const char* ConfirmedPathRefusal(const char* path) {
 }
 
 // Prints the two lines of a default prompt and reads the answer.
-ReadStatus PromptWithDefault(Console& console, std::string_view question, std::string_view value,
-                             std::string* answer) {
+ReadStatus PromptWithDefault(Console& console, const AnswerKey& key, std::string_view question,
+                             std::string_view value, std::string* answer) {
   console.LineEnd();
   console.Print(question);
   console.Print(value);
   console.Print(")");
   console.LineEnd();
   console.Print(kPressEnter);
-  return console.ReadAnswer(answer);
+  return console.ReadAnswer(key, answer);
 }
 
 }  // namespace
@@ -110,12 +114,58 @@ void Console::PrintLine(std::string_view text) {
 
 void Console::PrintErrorText(int error_number) { PrintLine(strerror(error_number)); }
 
-ReadStatus Console::ReadAnswer(std::string* answer) {
+ReadStatus Console::ReadAnswer(const AnswerKey& key, std::string* answer) {
   out_.flush();
   answer->clear();
   // Nobody reads the questions any more (the terminal or the output pipe
-  // went away): the answers have ended too.
+  // went away): the answers have ended too, typed or not.
   if (out_.bad()) return ReadStatus::kEndOfInput;
+  if (!answers_) return ReadLine(answer);
+  // A question asked again had its answer refused; asking the file again
+  // would give the same answer for ever.
+  if (!asked_.insert(key.name).second)
+    return EndAnswers("The answer file's answer for " + std::string(key.name) + " was refused.",
+                      EINVAL);
+  if (const std::string* given = FileAnswer(key)) {
+    *answer = *given;
+    return Echo(*answer);
+  }
+  if (!key.has_default) return EndAnswers(NoAnswerLine(key), ENODATA);
+  return Echo(*answer);
+}
+
+ReadStatus Console::ReadConfirmation(const AnswerKey& key, std::string_view shown_path,
+                                     std::string* answer) {
+  out_.flush();
+  answer->clear();
+  if (out_.bad()) return ReadStatus::kEndOfInput;
+  if (!answers_) return ReadLine(answer);
+  const std::string* given = FileAnswer(key);
+  if (!given) return EndAnswers(NoAnswerLine(key), ENODATA);
+  answer->push_back(*given == shown_path ? 'y' : 'n');
+  return Echo(*answer);
+}
+
+const std::string* Console::FileAnswer(const AnswerKey& key) const {
+  if (!answers_) return nullptr;
+  auto found = answers_->answers.find(key.name);
+  return found == answers_->answers.end() ? nullptr : &found->second;
+}
+
+ReadStatus Console::Echo(const std::string& answer) {
+  Print(answer);
+  LineEnd();
+  return ReadStatus::kAnswer;
+}
+
+ReadStatus Console::EndAnswers(const std::string& line, int error) {
+  LineEnd();
+  PrintLine(line);
+  answer_file_error_ = error;
+  return ReadStatus::kEndOfInput;
+}
+
+ReadStatus Console::ReadLine(std::string* answer) {
   bool too_long = false;
   bool got_any = false;
   for (;;) {
@@ -140,6 +190,10 @@ ReadStatus Console::ReadAnswer(std::string* answer) {
 }
 
 void ReportEndOfInput(Console& console) {
+  if (console.answer_file_error() != 0) {
+    errno = console.answer_file_error();  // its line is out already
+    return;
+  }
   console.LineEnd();
   errno = ENODATA;
 }
@@ -178,10 +232,11 @@ bool StoreText(TextField& field, std::string_view text) {
   return true;
 }
 
-bool AskText(Console& console, std::string_view question, TextField& field, TextRule rule) {
+bool AskText(Console& console, const AnswerKey& key, std::string_view question, TextField& field,
+             TextRule rule) {
   for (;;) {
     std::string answer;
-    ReadStatus status = PromptWithDefault(console, question, field, &answer);
+    ReadStatus status = PromptWithDefault(console, key, question, field, &answer);
     if (status == ReadStatus::kEndOfInput) {
       ReportEndOfInput(console);
       return false;
@@ -195,17 +250,19 @@ bool AskText(Console& console, std::string_view question, TextField& field, Text
   }
 }
 
-bool AskNumber(Console& console, std::string_view question, uint32_t* field) {
+bool AskNumber(Console& console, const AnswerKey& key, std::string_view question, uint32_t* field,
+               uint32_t lowest, uint32_t highest) {
   for (;;) {
     std::string answer;
-    ReadStatus status = PromptWithDefault(console, question, std::to_string(*field), &answer);
+    ReadStatus status = PromptWithDefault(console, key, question, std::to_string(*field), &answer);
     if (status == ReadStatus::kEndOfInput) {
       ReportEndOfInput(console);
       return false;
     }
     if (status == ReadStatus::kAnswer && answer.empty()) return true;
     uint32_t value;
-    if (status == ReadStatus::kAnswer && ParseNumericAnswer(answer, &value)) {
+    if (status == ReadStatus::kAnswer && ParseNumericAnswer(answer, &value) && value >= lowest &&
+        value <= highest) {
       *field = value;
       return true;
     }
@@ -214,10 +271,10 @@ bool AskNumber(Console& console, std::string_view question, uint32_t* field) {
   }
 }
 
-YesNo AskYesNo(Console& console, std::string_view question) {
-  console.Print(question);
-  std::string answer;
-  switch (console.ReadAnswer(&answer)) {
+namespace {
+
+YesNo JudgeYesNo(ReadStatus status, const std::string& answer) {
+  switch (status) {
     case ReadStatus::kEndOfInput:
       return YesNo::kEndOfInput;
     case ReadStatus::kTooLong:
@@ -230,17 +287,39 @@ YesNo AskYesNo(Console& console, std::string_view question) {
   return YesNo::kOther;
 }
 
-bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_question,
-                 std::string_view path_question) {
+// Accepted without a question: a full path that opens as a regular file.
+bool OpensAsRegularFile(const char* path) {
+  return path[0] == '/' && ProbeForReading(path) == ReadProbe::kRegularFile;
+}
+
+}  // namespace
+
+YesNo AskYesNo(Console& console, const AnswerKey& key, std::string_view question) {
+  console.Print(question);
+  std::string answer;
+  const ReadStatus status = console.ReadAnswer(key, &answer);
+  return JudgeYesNo(status, answer);
+}
+
+bool ConfirmPath(Console& console, const AnswerKey& key, TextField& field,
+                 std::string_view confirm_question, std::string_view path_question) {
+  // The file an answer file names is the one to use, also where another
+  // would be taken without a question.
+  const std::string* wanted = console.FileAnswer(key);
+  if (wanted && *wanted != field && !TextRefusal(*wanted) && OpensAsRegularFile(field))
+    StoreText(field, *wanted);
   for (;;) {
-    if (field[0] == '/' && ProbeForReading(field) == ReadProbe::kRegularFile) {
+    if (OpensAsRegularFile(field)) {
       console.Print("\tOK");
       console.LineEnd();
       return true;
     }
     console.Print(field);
     console.LineEnd();
-    YesNo confirmed = AskYesNo(console, confirm_question);
+    console.Print(confirm_question);
+    std::string confirmation;
+    const YesNo confirmed =
+        JudgeYesNo(console.ReadConfirmation(key, field, &confirmation), confirmation);
     if (confirmed == YesNo::kEndOfInput) {
       ReportEndOfInput(console);
       return false;
@@ -255,7 +334,7 @@ bool ConfirmPath(Console& console, TextField& field, std::string_view confirm_qu
       console.LineEnd();
       console.Print(path_question);
       std::string answer;
-      ReadStatus status = console.ReadAnswer(&answer);
+      ReadStatus status = console.ReadAnswer(key, &answer);
       if (status == ReadStatus::kEndOfInput) {
         ReportEndOfInput(console);
         return false;

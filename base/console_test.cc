@@ -57,7 +57,7 @@ TEST(ConsoleTest, NumericAnswersConvertLikeStrtoul) {
 TEST(ConsoleTest, NumericPromptAsksAgainWithUnchangedDefault) {
   Dialogue d("80 \n   \n0x10\n  80\n");
   uint32_t port = 33333;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
   EXPECT_EQ(port, 80u);
   std::string refused = PortPrompt("33333") + "\nIlleagle value.";
   EXPECT_EQ(d.out.str(), refused + refused + refused + PortPrompt("33333"));
@@ -67,8 +67,8 @@ TEST(ConsoleTest, EmptyAnswerKeepsDefaultSilently) {
   Dialogue d("\n\n");
   uint32_t port = 33333;
   TextField folder = "/usr/local/quorvane";
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", folder));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", folder));
   EXPECT_EQ(port, 33333u);
   EXPECT_STREQ(folder, "/usr/local/quorvane");
   EXPECT_EQ(d.out.str(), PortPrompt("33333") +
@@ -78,7 +78,7 @@ TEST(ConsoleTest, EmptyAnswerKeepsDefaultSilently) {
 TEST(ConsoleTest, OverlongNumericLineIsRefusedWhole) {
   Dialogue d(std::string(3000, '1') + "\n5\n");
   uint32_t port = 33333;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &port));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
   EXPECT_EQ(port, 5u);  // the rest of the long line was not taken as the next answer
 }
 
@@ -89,9 +89,9 @@ TEST(ConsoleTest, TextAnswersKeptAsTypedOrRefusedWhenTheyDoNotFit) {
              longest + "\n");
   TextField field = "/usr/local/quorvane";
   const std::string prompt = "\nFolder (Default: /usr/local/quorvane)\nPress Enter for Default: ";
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", field));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", field));
   EXPECT_STREQ(field, " /opt/q v ");
-  ASSERT_TRUE(AskText(d.console, "Folder (Default: ", field));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "Folder (Default: ", field));
   EXPECT_EQ(std::string(field), longest);
   EXPECT_EQ(d.out.str(), prompt + "\nIlleagle value (at most 79 characters are allowed)." + prompt +
                              "\nIlleagle value (double quotes are not allowed)." + prompt +
@@ -108,7 +108,7 @@ TEST(ConsoleTest, TextRuleRefusesBeforeStoring) {
   auto no_spaces = [](std::string_view answer) -> const char* {
     return answer.find(' ') == std::string_view::npos ? nullptr : "No spaces.";
   };
-  ASSERT_TRUE(AskText(d.console, "NS (Default: ", field, no_spaces));
+  ASSERT_TRUE(AskText(d.console, kFolderKey, "NS (Default: ", field, no_spaces));
   EXPECT_STREQ(field, "ns1");
   EXPECT_EQ(d.out.str(),
             "\nNS (Default: @)\nPress Enter for Default: \nNo spaces."
@@ -121,31 +121,90 @@ TEST(ConsoleTest, EndOfInputEndsEveryShapeInsteadOfRepeating) {
   {
     Dialogue d("abc\n");  // one refused answer, then nothing more
     errno = 0;
-    EXPECT_FALSE(AskNumber(d.console, kPort, &number));
+    EXPECT_FALSE(AskNumber(d.console, kPortKey, kPort, &number));
     EXPECT_EQ(errno, ENODATA);
     EXPECT_EQ(number, 1u);
     EXPECT_EQ(d.out.str(), PortPrompt("1") + "\nIlleagle value." + PortPrompt("1") + "\n");
   }
   {
     Dialogue d("");
-    EXPECT_FALSE(AskText(d.console, "T (Default: ", text));
+    EXPECT_FALSE(AskText(d.console, kFolderKey, "T (Default: ", text));
     EXPECT_STREQ(text, "x");
   }
   {
     Dialogue d("");
-    EXPECT_EQ(AskYesNo(d.console, "Q? (Y/N): "), YesNo::kEndOfInput);
+    EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), YesNo::kEndOfInput);
   }
   {
     Dialogue d("n\n");
     TextField path = "/nonexistent/qv-console-test";
-    EXPECT_FALSE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+    EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   }
+}
+
+// A console answered from an answer file; its input stream holds answers
+// that must never be read.
+struct FileDialogue {
+  explicit FileDialogue(const std::string& file_text) : in("never read\n"), console(in, out) {
+    std::string err;
+    EXPECT_TRUE(ParseAnswerFile(file_text, "answers", &answers, &err)) << err;
+    console.AnswerFrom(&answers);
+  }
+  AnswerFile answers;
+  std::istringstream in;
+  std::ostringstream out;
+  Console console;
+};
+
+TEST(ConsoleTest, AnswerFileAnswerIsEchoedAfterThePrompt) {
+  FileDialogue d("port = 4000\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  EXPECT_EQ(port, 4000u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "4000\n");
+}
+
+TEST(ConsoleTest, AnswerFileWithoutTheKeyTakesTheDefaultAsAnEmptyLine) {
+  FileDialogue d("mail = n\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port));
+  EXPECT_EQ(port, 33333u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "\n");
+}
+
+TEST(ConsoleTest, AnswerFileWithoutTheKeyOfAQuestionWithoutDefaultEndsTheAnswers) {
+  FileDialogue d("port = 4000\n");
+  EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), YesNo::kEndOfInput);
+  errno = 0;
+  ReportEndOfInput(d.console);
+  EXPECT_EQ(errno, ENODATA);
+  EXPECT_EQ(d.out.str(), "Q? (Y/N): \nThe answer file has no answer for mail.\n");
+}
+
+TEST(ConsoleTest, AnswerFileAnswerRefusedEndsTheAnswersWhenAskedAgain) {
+  FileDialogue d("port = 70000\n");
+  uint32_t port = 33333;
+  errno = 0;
+  EXPECT_FALSE(AskNumber(d.console, kPortKey, kPort, &port, 1, 65535));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(port, 33333u);
+  EXPECT_EQ(d.out.str(), PortPrompt("33333") + "70000\n\nIlleagle value." + PortPrompt("33333") +
+                             "\nThe answer file's answer for port was refused.\n");
+}
+
+TEST(ConsoleTest, NumberOutsideItsRangeIsRefusedAsIlleagle) {
+  Dialogue d("0\n65536\n65535\n");
+  uint32_t port = 33333;
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &port, 1, 65535));
+  EXPECT_EQ(port, 65535u);
+  const std::string refused = PortPrompt("33333") + "\nIlleagle value.";
+  EXPECT_EQ(d.out.str(), refused + refused + PortPrompt("33333"));
 }
 
 TEST(ConsoleTest, LastLineWithoutNewlineIsStillAnAnswer) {
   Dialogue d("42");
   uint32_t number = 1;
-  ASSERT_TRUE(AskNumber(d.console, kPort, &number));
+  ASSERT_TRUE(AskNumber(d.console, kPortKey, kPort, &number));
   EXPECT_EQ(number, 42u);
 }
 
@@ -167,7 +226,7 @@ TEST(ConsoleTest, YesNoComparesTheWholeAnswerIgnoringCase) {
                          {std::string("Y\0\n", 3), YesNo::kOther}};
   for (const Case& c : kCases) {
     Dialogue d(c.answer);
-    EXPECT_EQ(AskYesNo(d.console, "Q? (Y/N): "), c.expected) << c.answer;
+    EXPECT_EQ(AskYesNo(d.console, kMailKey, "Q? (Y/N): "), c.expected) << c.answer;
     EXPECT_EQ(d.out.str(), "Q? (Y/N): ");
   }
 }
@@ -193,7 +252,7 @@ TEST_F(ConfirmPathTest, ReadableFilePrintsOnlyOk) {
   Dialogue d("");
   TextField path;
   StoreText(path, readable_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(d.out.str(), "\tOK\n");
 }
 
@@ -201,7 +260,7 @@ TEST_F(ConfirmPathTest, MissingFileAnsweredNThenGivenReadablePath) {
   Dialogue d("n\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), readable_);
   EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): \nPath: \tOK\n");
 }
@@ -210,7 +269,7 @@ TEST_F(ConfirmPathTest, MissingFileConfirmedWithYIsKept) {
   Dialogue d("y\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), missing_);
   EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): ");
 }
@@ -220,7 +279,7 @@ TEST_F(ConfirmPathTest, EmptyPathAnswerEmptiesTheFieldButIsNeverKept) {
   Dialogue d("x\n\nY\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(std::string(path), readable_);
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nRight? ( Y/N ): "
@@ -231,10 +290,62 @@ TEST_F(ConfirmPathTest, PathAnswerTooLongIsAskedAgain) {
   Dialogue d("n\n" + std::string(100, 'p') + "\n" + readable_ + "\n");
   TextField path;
   StoreText(path, missing_);
-  ASSERT_TRUE(ConfirmPath(d.console, path, "Right? ( Y/N ): ", "Path: "));
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
   EXPECT_EQ(d.out.str(), missing_ +
                              "\nRight? ( Y/N ): \nPath: \nIlleagle value (at most 79 characters "
                              "are allowed).\nPath: \tOK\n");
+}
+
+// The answer file names the file to use: the confirmation is answered as
+// typed answers would answer it, so the transcript is the same.
+TEST_F(ConfirmPathTest, AnswerFileGivesItsPathWhereTheFoundOneIsMissing) {
+  FileDialogue d("named_conf = " + readable_ + "\n");
+  TextField path;
+  StoreText(path, missing_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), readable_);
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): n\n\nPath: " + readable_ + "\n\tOK\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFileConfirmsTheMissingPathItNames) {
+  FileDialogue d("named_conf = " + missing_ + "\n");
+  TextField path;
+  StoreText(path, missing_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), missing_);
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): y\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFilePathIsCheckedInPlaceOfAnotherFoundFile) {
+  const std::string other = folder_ + "/other.conf";
+  std::ofstream(other) << "options {};\n";
+  FileDialogue d("named_conf = " + other + "\n");
+  TextField path;
+  StoreText(path, readable_);
+  ASSERT_TRUE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(std::string(path), other);
+  EXPECT_EQ(d.out.str(), "\tOK\n");
+  unlink(other.c_str());
+}
+
+TEST_F(ConfirmPathTest, AnswerFileWithoutThePathEndsTheAnswersWhereOneIsAsked) {
+  FileDialogue d("port = 1\n");
+  TextField path;
+  StoreText(path, missing_);
+  EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(d.out.str(),
+            missing_ + "\nRight? ( Y/N ): \nThe answer file has no answer for named_conf.\n");
+}
+
+TEST_F(ConfirmPathTest, AnswerFilePathRefusedIsNotAskedForAgain) {
+  FileDialogue d("named_conf = " + folder_ + "\n");  // a folder, not a file
+  TextField path;
+  StoreText(path, missing_);
+  EXPECT_FALSE(ConfirmPath(d.console, kNamedConfKey, path, "Right? ( Y/N ): ", "Path: "));
+  EXPECT_EQ(d.out.str(), missing_ + "\nRight? ( Y/N ): n\n\nPath: " + folder_ + "\n" + folder_ +
+                             "\nRight? ( Y/N ): y\n"
+                             "\nIlleagle value (only regular files are allowed).\nPath: "
+                             "\nThe answer file's answer for named_conf was refused.\n");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ bool AskBindVersion(Console& console, TextField& dns_type) {
     }
     console.Print("Press Enter for Default: ");
     std::string answer;
-    ReadStatus status = console.ReadAnswer(&answer);
+    ReadStatus status = console.ReadAnswer(kBindKey, &answer);
     if (status == ReadStatus::kEndOfInput) {
       ReportEndOfInput(console);
       return false;

@@ -61,7 +61,7 @@ TEST(NameServerRuleTest, RefusesEveryPosixSpaceAnywhere) {
 TEST(NameServerRuleTest, RefusedAnswerAsksAgainWithFieldUnchanged) {
   Dialogue d("ns 1\nns1\t\nns1.example.test.\n");
   TextField ns1 = "@";
-  ASSERT_TRUE(AskText(d.console, kNameServer, ns1, NameServerRefusal));
+  ASSERT_TRUE(AskText(d.console, kNs1Key, kNameServer, ns1, NameServerRefusal));
   EXPECT_STREQ(ns1, "ns1.example.test.");
   const std::string prompt = Prompt(kNameServer, "@");
   EXPECT_EQ(d.out.str(), prompt + kSpaces + prompt + kSpaces + prompt);

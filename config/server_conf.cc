@@ -13,6 +13,9 @@ namespace {
 constexpr char kPortQuestion[] = "Enter tcp port for Quorvane server (Default: ";
 constexpr char kDisconnectQuestion[] =
     "Enter Auto disconnect time (in seconds) for Quorvane server (Default: ";
+// A TCP port the service can listen on; the dialogue refuses any other.
+constexpr uint32_t kLowestPort = 1;
+constexpr uint32_t kHighestPort = 65535;
 constexpr char kGroup[] = "popusers";
 constexpr char kUser[] = "quorvane";
 
@@ -27,7 +30,7 @@ bool EnsurePopusersGroup(Console& console) {
   for (;;) {
     console.LineEnd();
     console.PrintLine("popusers group does not exist");
-    YesNo answer = AskYesNo(console, "Do you want to create it? (Y/N): ");
+    YesNo answer = AskYesNo(console, kCreatePopusersKey, "Do you want to create it? (Y/N): ");
     if (answer == YesNo::kEndOfInput) {
       ReportEndOfInput(console);
       return false;
@@ -70,8 +73,8 @@ bool EnsureServiceUser(Console& console, InstallJournal& journal, const char* ho
 }  // namespace
 
 unsigned char CGeneral::ServerConf(unsigned char mail) {
-  if (!AskNumber(console_, kPortQuestion, &Port)) return 1;
-  if (!AskNumber(console_, kDisconnectQuestion, &AutoDisconnectTime)) return 1;
+  if (!AskNumber(console_, kPortKey, kPortQuestion, &Port, kLowestPort, kHighestPort)) return 1;
+  if (!AskNumber(console_, kDisconnectTimeKey, kDisconnectQuestion, &AutoDisconnectTime)) return 1;
   if (!AskInstallationFolder(console_, journal_, InsFolder, mail)) return 1;
   if (!mail) return 0;
 

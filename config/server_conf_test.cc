@@ -29,12 +29,35 @@ TEST_F(ServerConfTest, WithoutMailPartAsksThreeQuestionsAndCreatesTheFolder) {
   EXPECT_TRUE(std::filesystem::is_directory(qv));
 }
 
-TEST_F(ServerConfTest, NumbersConvertWithoutRangeCheck) {
-  Dialogue d("-1\n0\n" + Path("qv") + "\n");
+// A port the service could never listen on is refused like a word.
+TEST_F(ServerConfTest, PortOutsideTcpRangeIsAskedAgain) {
+  struct Case {
+    const char* answer;
+    bool accepted;
+  };
+  const Case kCases[] = {
+      {"0", false},     {"1", true},   {"65535", true},        {"65536", false},
+      {"70000", false}, {"-1", false}, {"99999999999", false}, {"-65535", false},
+  };
+  for (const Case& c : kCases) {
+    Dialogue d(std::string(c.answer) + "\n" + (c.accepted ? "" : "\n") + "\n" + Path("qv") + "\n");
+    CGeneral settings(d.console);
+    ASSERT_EQ(settings.ServerConf(0), 0) << c.answer;
+    const std::string port = Prompt(kPort, "33333");
+    EXPECT_EQ(d.out.str(), (c.accepted ? port : port + "\nIlleagle value." + port) +
+                               Prompt(kDisconnect, "30") +
+                               Prompt(kInstallation, "/usr/local/quorvane"))
+        << c.answer;
+    EXPECT_EQ(settings.Port, c.accepted ? std::stoul(c.answer) : 33333u) << c.answer;
+    rmdir(Path("qv").c_str());
+  }
+}
+
+TEST_F(ServerConfTest, DisconnectTimeConvertsWithoutRangeCheck) {
+  Dialogue d("\n-1\n" + Path("qv") + "\n");
   CGeneral settings(d.console);
   ASSERT_EQ(settings.ServerConf(0), 0);
-  EXPECT_EQ(settings.Port, 4294967295u);
-  EXPECT_EQ(settings.AutoDisconnectTime, 0u);
+  EXPECT_EQ(settings.AutoDisconnectTime, 4294967295u);
 }
 
 TEST_F(ServerConfTest, EndOfInputFailsWithEnodata) {

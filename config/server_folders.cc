@@ -43,7 +43,7 @@ enum class Takeover { kTaken, kDeclined, kEndOfInput };
 Takeover OfferTakeover(Console& console, InstallJournal& journal, const char* folder) {
   console.LineEnd();
   console.PrintLine("Folder already exist.");
-  switch (AskYesNo(console, kOverwriteQuestion)) {
+  switch (AskYesNo(console, kOverwriteFolderKey, kOverwriteQuestion)) {
     case YesNo::kYes: {
       mode_t old_mode;
       // A failure leaves the folder usable as it is.
@@ -67,7 +67,7 @@ bool AskInstallationFolder(Console& console, InstallJournal& journal, TextField&
   for (;;) {
     TextField before;
     StoreText(before, folder);
-    if (!AskText(console, kInstallationQuestion, folder,
+    if (!AskText(console, kFolderKey, kInstallationQuestion, folder,
                  mail ? MailFolderRefusal : FullPathRefusal))
       return false;
     if (IsSystemFolder(folder)) {
@@ -111,7 +111,7 @@ bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder,
   for (;;) {
     TextField before;
     StoreText(before, folder);
-    if (!AskText(console, kRootQuestion, folder, FullPathRefusal)) return false;
+    if (!AskText(console, kRootFolderKey, kRootQuestion, folder, FullPathRefusal)) return false;
     // The folder goes to the service's user, who could then rename what
     // root runs from it and put something else in its place.
     if (FoldersOverlap(folder, installation_folder)) {

@@ -59,7 +59,7 @@ bool AskAddress(Console& console, uint8_t parts[4]) {
   console.Print("Enter IP address of your windows Quorvane machine: ");
   for (;;) {
     std::string answer;
-    ReadStatus status = console.ReadAnswer(&answer);
+    ReadStatus status = console.ReadAnswer(kWindowsAddressKey, &answer);
     if (status == ReadStatus::kEndOfInput) {
       ReportEndOfInput(console);
       return false;

@@ -31,18 +31,21 @@ struct Step {
   const char* link;  // nullptr when the copy is not linked
   LinkKind kind;
   bool mail_only;
-  unsigned char failure;  // result of the stage when an asked link is not made
+  unsigned char failure;           // result of the stage when an asked link is not made
+  const AnswerKey* overwrite_key;  // names the question about an asked link in the way
 };
 
 const Step kSteps[] = {
-    {"libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so", LinkKind::kAsked, false, 2},
-    {"libqvsml-0.1.so", "/usr/lib/libqvsml-0.1.so", LinkKind::kAsked, false, 3},
+    {"libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so", LinkKind::kAsked, false, 2,
+     &kOverwriteLibqvdnsKey},
+    {"libqvsml-0.1.so", "/usr/lib/libqvsml-0.1.so", LinkKind::kAsked, false, 3,
+     &kOverwriteLibqvsmlKey},
     {"libstdc++-3-libc6.2-2-2.10.0.so", "/usr/lib/libstdc++-libc6.2-2.so.3", LinkKind::kQuiet, true,
-     0},
-    {"vpop3d", nullptr, LinkKind::kNone, true, 0},
-    {"vdeliver", nullptr, LinkKind::kNone, true, 0},
-    {"quorvane", kQuorvaneCommand, LinkKind::kAsked, false, 3},
-    {"qvremove", nullptr, LinkKind::kNone, false, 0},
+     0, nullptr},
+    {"vpop3d", nullptr, LinkKind::kNone, true, 0, nullptr},
+    {"vdeliver", nullptr, LinkKind::kNone, true, 0, nullptr},
+    {"quorvane", kQuorvaneCommand, LinkKind::kAsked, false, 3, &kOverwriteQuorvaneKey},
+    {"qvremove", nullptr, LinkKind::kNone, false, 0, nullptr},
 };
 
 // Root runs and reads what lands in bin: nobody else may write it, whatever
@@ -132,7 +135,8 @@ unsigned char CGeneral::CopyFiles(unsigned char mail) {
         console_.PrintLine(" already exist");
         // End of input counts as a refusal, like any answer but Y. A path
         // that cannot be replaced (a folder) brings the question back.
-        if (AskYesNo(console_, "Do you want to overwrite it? (Y/N): ") == YesNo::kYes) {
+        if (AskYesNo(console_, *step.overwrite_key, "Do you want to overwrite it? (Y/N): ") ==
+            YesNo::kYes) {
           if (ReplaceWithLink(copy, step.link, journal_)) break;
           continue;
         }

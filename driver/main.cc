@@ -3,23 +3,28 @@
 // to start, clean up.
 
 #include <errno.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <memory>
 #include <string>
 
+#include "base/answer_file.h"
 #include "base/console.h"
 #include "base/settings.h"
 #include "common/remove_dir.h"
 #include "config/conf_file.h"
 #include "deploy/start_at_boot.h"
+#include "driver/arguments.h"
 #include "driver/interrupt.h"
 #include "driver/stages.h"
 #include "host/command.h"
+#include "host/decode_tool.h"
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/install_lock.h"
 #include "host/service_manager.h"
+#include "host/replace_file.h"
 
 namespace {
 
@@ -49,14 +54,18 @@ bool LockOutOtherInstallers(Console& console, InstallLock& lock) {
 
 enum class MailAnswer { kYes, kNo, kNone };
 
-// Asks until the answer is Y or N; kNone when standard input has ended.
+// Asks until the answer is Y or N; kNone when the answers have ended.
 MailAnswer AskMailPart(Console& console) {
   for (;;) {
-    YesNo answer = AskYesNo(console, "Do you want to install sendmail controller? (Y/N): ");
+    YesNo answer =
+        AskYesNo(console, kMailKey, "Do you want to install sendmail controller? (Y/N): ");
+    if (answer == YesNo::kEndOfInput) {
+      ReportEndOfInput(console);
+      return MailAnswer::kNone;
+    }
     console.LineEnd();
     if (answer == YesNo::kYes) return MailAnswer::kYes;
     if (answer == YesNo::kNo) return MailAnswer::kNo;
-    if (answer == YesNo::kEndOfInput) return MailAnswer::kNone;
     console.PrintLine("Illeagle value. Only give 'Y' or 'N'");
   }
 }
@@ -79,14 +88,50 @@ void RegisterWithServiceManager(Console& console) {
 }
 
 void OfferToStart(Console& console) {
-  if (AskYesNo(console, "Do want to start Quorvane now? (Y/N): ") == YesNo::kYes)
+  if (AskYesNo(console, kStartKey, "Do want to start Quorvane now? (Y/N): ") == YesNo::kYes)
     RunEchoed("/usr/bin/quorvane start", console.out());
+}
+
+// Answers --help and --version, refuses what it does not know, and reads
+// the answer file; -1 when the installation is to go on.
+int TakeArguments(int argc, char** argv, Console& console, AnswerFile* answers) {
+  const Arguments args = ParseArguments(argc, argv);
+  switch (args.action) {
+    case Arguments::Action::kHelp:
+      fputs(kInstallerUsage, stdout);
+      return 0;
+    case Arguments::Action::kVersion:
+      printf("qvinstall %s\n", QV_VERSION);
+      return 0;
+    case Arguments::Action::kUsageError:
+      fputs(kInstallerUsage, stderr);
+      return 2;
+    case Arguments::Action::kInstall:
+      break;
+  }
+  // Before the lock and the first look at the host: nothing is touched for
+  // a user who cannot install, nor for an answer file that will not serve.
+  if (geteuid() != 0) {
+    console.PrintLine("qvinstall must be run as root");
+    return 1;
+  }
+  if (!args.answer_file) return -1;
+  std::string text, err;
+  if (!ReadWholeFile(args.answer_file, &text, &err) ||
+      !ParseAnswerFile(text, args.answer_file, answers, &err)) {
+    console.PrintLine(err);
+    return 1;
+  }
+  console.AnswerFrom(answers);
+  return -1;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   Console& console = Console::Standard();
+  AnswerFile answers;
+  if (int status = TakeArguments(argc, argv, console, &answers); status >= 0) return status;
   if (AlreadyInstalled(console)) return 1;
   InstallLock lock;
   if (!LockOutOtherInstallers(console, lock)) return 1;
@@ -95,9 +140,9 @@ int main() {
 
   console.PrintLine("Extracting the package...");
   InstallInterruptHandler();
-  const char* refusal = nullptr;
-  if (Decode(&refusal) != 0) {
-    if (refusal) console.PrintLine(refusal);
+  std::string refusal;
+  if (Decode(InstallerFolder(), &refusal) != 0) {
+    if (!refusal.empty()) console.PrintLine(refusal);
     console.PrintLine("Error while extracting the package");
     RemoveDir(kWorkingFolder);
     return 1;

@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(input);
   std::ostringstream out;
   Console console(in, out);
-  bool kept = ConfirmPath(console, field, kConfirm, kAskPath);
+  bool kept = ConfirmPath(console, kNamedConfKey, field, kConfirm, kAskPath);
 
   size_t length = strnlen(field, kTextFieldSize);
   FUZZ_CHECK(length < kTextFieldSize);

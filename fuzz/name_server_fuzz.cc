@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream out;
   Console console(in, out);
   TextField ns1 = "@";
-  bool answered = AskText(console, "Name server (", ns1, NameServerRefusal);
+  bool answered = AskText(console, kNs1Key, "Name server (", ns1, NameServerRefusal);
   std::string_view stored(ns1, strnlen(ns1, sizeof ns1));
   FUZZ_CHECK(stored.size() < kTextFieldSize);
   FUZZ_CHECK(NameServerRefusal(stored) == nullptr && TextRefusal(stored) == nullptr);

@@ -49,7 +49,7 @@ void CheckDialogue(const std::string& input) {
   Console console(in, out);
   TextField field;
   strcpy(field, kFirstValue);
-  bool answered = AskText(console, "Installation folder (", field);
+  bool answered = AskText(console, kFolderKey, "Installation folder (", field);
   std::string_view value(field, strnlen(field, sizeof field));
   FUZZ_CHECK(value.size() < kTextFieldSize);
   FUZZ_CHECK(TextRefusal(value) == nullptr);

@@ -24,7 +24,7 @@ void CheckOneQuestion(std::string_view input) {
   std::istringstream in{std::string(input)};
   std::ostringstream out;
   Console console(in, out);
-  FUZZ_CHECK(AskYesNo(console, kQuestion) == ExpectedAnswer(input));
+  FUZZ_CHECK(AskYesNo(console, kMailKey, kQuestion) == ExpectedAnswer(input));
   FUZZ_CHECK(out.str() == kQuestion);
   // The next question starts right after the line this one read.
   size_t line_end = input.find('\n');
@@ -40,7 +40,8 @@ void CheckAllAnswers(std::string_view input) {
   std::string joined, answer;
   bool any_too_long = false;
   size_t answers = 0;
-  for (ReadStatus status; (status = console.ReadAnswer(&answer)) != ReadStatus::kEndOfInput;) {
+  for (ReadStatus status;
+       (status = console.ReadAnswer(kMailKey, &answer)) != ReadStatus::kEndOfInput;) {
     FUZZ_CHECK(answer.size() <= kMaxAnswerLength);
     FUZZ_CHECK(answer.find('\n') == std::string::npos);
     if (status == ReadStatus::kTooLong) {

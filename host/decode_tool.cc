@@ -6,6 +6,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,15 +57,33 @@ bool SameContent(int a, int b, off_t size) {
 
 }  // namespace
 
-DecodeTool::DecodeTool(const char* path) {
+std::string InstallerFolder() {
+  char exe[PATH_MAX];
+  const ssize_t size = readlink("/proc/self/exe", exe, sizeof exe);
+  if (size <= 0 || static_cast<size_t>(size) >= sizeof exe) return ".";
+  const std::string path(exe, static_cast<size_t>(size));
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+DecodeTool::DecodeTool(const std::string& folder)
+    : path_(folder == "/" ? "/decode" : folder + "/decode") {
   // Non-blocking, so that a FIFO planted there cannot hang the open.
-  fd_ = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  fd_ = open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) {
-    if (errno == ELOOP) refusal_ = kNotRegular;  // a symbolic link
+    if (errno == ELOOP) {
+      refusal_ = kNotRegular;  // a symbolic link
+    } else if (errno == ENOENT) {
+      refusal_ = "The decode tool is missing from " + folder + ".";
+    } else {
+      refusal_ = "Can't open the decode tool in " + folder + ": " + strerror(errno);
+    }
     return;
   }
   struct stat st;
-  refusal_ = fstat(fd_, &st) == 0 ? Judge(st) : kNotRegular;
+  const char* judged = fstat(fd_, &st) == 0 ? Judge(st) : kNotRegular;
+  if (judged) refusal_ = judged;
 }
 
 DecodeTool::~DecodeTool() {
@@ -72,11 +91,9 @@ DecodeTool::~DecodeTool() {
 }
 
 bool DecodeTool::IsCopiedTo(const char* copy) const {
+  if (fd_ < 0) return false;
   int copy_fd = open(copy, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0 || copy_fd < 0) {
-    if (copy_fd >= 0) close(copy_fd);
-    return fd_ < 0 && copy_fd < 0;
-  }
+  if (copy_fd < 0) return false;
   struct stat tool, copied;
   bool same = fstat(fd_, &tool) == 0 && fstat(copy_fd, &copied) == 0 && S_ISREG(copied.st_mode) &&
               tool.st_size == copied.st_size && SameContent(fd_, copy_fd, tool.st_size);

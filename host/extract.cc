@@ -81,21 +81,20 @@ void StopPayloadFeed(pid_t pid) {
   }
 }
 
-unsigned char Refuse(const char** refusal, const char* why) {
+unsigned char Refuse(std::string* refusal, const std::string& why) {
   if (refusal) *refusal = why;
   return 1;
 }
 
 }  // namespace
 
-unsigned char Decode(const char** refusal) {
-  // The decode tool ships beside the installer, in the folder it was started
-  // from; it runs as root, so it is judged before anything is made.
-  DecodeTool tool("decode");
-  if (tool.Refusal()) return Refuse(refusal, tool.Refusal());
+unsigned char Decode(const std::string& tool_folder, std::string* refusal) {
+  // The decode tool runs as root, so it is judged before anything is made.
+  DecodeTool tool(tool_folder);
+  if (!tool.Refusal().empty()) return Refuse(refusal, tool.Refusal());
   RemoveDir(kWorkingFolder);  // a folder left by an earlier run goes first
   if (!MakePrivateFolder(kWorkingFolder)) return 1;
-  RunDiscarded("cp decode /QVInstallation/decode");
+  RunDiscarded("cp " + QuoteForShell(tool.path()) + " /QVInstallation/decode");
   if (!tool.IsCopiedTo("/QVInstallation/decode")) return Refuse(refusal, kDecodeToolChanged);
   if (chdir(kWorkingFolder) != 0) return 1;
   // Each intermediate file goes as soon as the next exists: the working

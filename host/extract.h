@@ -1,12 +1,16 @@
 #pragma once
 
+#include <string>
+
 // The working folder where the package is unpacked, and the package folder.
 constexpr char kWorkingFolder[] = "/QVInstallation";
 constexpr char kPackageFolder[] = "/QVInstallation/qv";
 
-// Unpacks the embedded package into the working folder and makes the
-// package folder the current directory. 0 on success, 1 on failure (what
-// was made so far is left for the caller to remove). The working folder is
-// made and kept so that no user but root can enter it. A decode tool that
-// must not run as root is refused: `refusal`, if given, gets the line why.
-unsigned char Decode(const char** refusal = nullptr);
+// Unpacks the embedded package into the working folder, with the decode
+// tool found in `tool_folder`, and makes the package folder the current
+// directory. 0 on success, 1 on failure (what was made so far is left for
+// the caller to remove). The working folder is made and kept so that no
+// user but root can enter it. A decode tool that is missing or must not run
+// as root is refused before anything is made: `refusal`, if given, gets the
+// line why.
+unsigned char Decode(const std::string& tool_folder, std::string* refusal = nullptr);

@@ -43,7 +43,7 @@ GroupCheck EnsureMailGroup(Console& console) {
   if (getgrnam("mail") == nullptr) {
     for (;;) {
       console.PrintLine("mail group does not exist");
-      YesNo answer = AskYesNo(console, "Do you want to create it? (Y/N): ");
+      YesNo answer = AskYesNo(console, kCreateMailGroupKey, "Do you want to create it? (Y/N): ");
       if (answer == YesNo::kEndOfInput) {
         ReportEndOfInput(console);
         return GroupCheck::kFailed;
@@ -175,12 +175,12 @@ unsigned char CGeneral::CheckSendmail() {
   if (EnsureMailGroup(console_) == GroupCheck::kFailed) return 1;
 
   console_.Print("Checking sendmail configurationg file...");
-  if (!ConfirmPath(console_, SendMailCfFile,
+  if (!ConfirmPath(console_, kSendmailCfKey, SendMailCfFile,
                    "Is this the correct path of sendmail.cf file? ( Y/N ): ",
                    "Enter full path of sendmail.cf file: "))
     return 1;
   console_.Print("Checking sendmail process id file...\t");
-  if (!ConfirmPath(console_, SendMailPIDFile,
+  if (!ConfirmPath(console_, kSendmailPidKey, SendMailPIDFile,
                    "Is this the correct path of sendmail.pid file? ( Y/N ): ",
                    "Enter full path of sendmail.pid file: "))
     return 1;

@@ -15,45 +15,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "preview/preview_options.h"
 #include "preview/preview_report.h"
 #include "sandbox/sandbox.h"
 
 namespace {
 
 constexpr int kHoursToAnswer = 12;
-constexpr char kUsage[] =
-    "usage: qvpreview [--layer DIR]... [--then COMMAND]...\n"
-    "       qvpreview --version\n";
 
 volatile sig_atomic_t g_interrupt = 0;
 
 void OnInterrupt(int sig) { g_interrupt = sig; }
-
-struct Options {
-  std::vector<std::string> layers;  // host folders laid over this host's files
-  std::vector<std::string> then;    // shell commands run after the installer
-};
-
-// False after printing the usage; exits for --version.
-bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--version" && argc == 2) {
-      printf("qvpreview %s\n", QV_VERSION);
-      exit(0);
-    }
-    if ((arg == "--layer" || arg == "--then") && i + 1 < argc) {
-      (arg == "--layer" ? options->layers : options->then).push_back(argv[++i]);
-      continue;
-    }
-    fputs(kUsage, stderr);
-    return false;
-  }
-  return true;
-}
 
 // The folder this program was started from, where qvinstall and decode are.
 std::string ReleaseDir() {
@@ -111,11 +88,57 @@ int ExitStatus(const RunResult& result) {
   return result.term_signal ? 128 + result.term_signal : result.exit_status;
 }
 
+// The installer's command line in the view. The answer file is laid into
+// the view where the installer will look for it, so that it is there even
+// on a file system the view does not show.
+std::vector<std::string> InstallerCommand(const std::string& release_dir,
+                                          const std::string& answer_file, Sandbox& sandbox) {
+  std::vector<std::string> argv = {release_dir + "/qvinstall"};
+  if (answer_file.empty()) return argv;
+  std::string path = answer_file;
+  if (char* real = realpath(answer_file.c_str(), nullptr)) {
+    path = real;
+    free(real);
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in) sandbox.Seed(path, content.str(), 0600);
+  } else if (path[0] != '/') {
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
+  }
+  argv.push_back("--answers");
+  argv.push_back(path);
+  return argv;
+}
+
+// Each command after the installer, under a heading that names it.
+std::vector<std::vector<std::string>> ThenCommands(const std::vector<std::string>& commands) {
+  std::vector<std::vector<std::string>> then;
+  for (const std::string& command : commands) {
+    then.push_back({"/bin/sh", "-c", "printf '=== %s ===\\n' \"$1\"; exec /bin/sh -c \"$1\"",
+                    "qvpreview", command});
+  }
+  return then;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, &options)) return 2;
+  const PreviewOptions options = ParsePreviewOptions(argc, argv);
+  switch (options.action) {
+    case PreviewOptions::Action::kHelp:
+      fputs(kPreviewUsage, stdout);
+      return 0;
+    case PreviewOptions::Action::kVersion:
+      printf("qvpreview %s\n", QV_VERSION);
+      return 0;
+    case PreviewOptions::Action::kUsageError:
+      fputs(kPreviewUsage, stderr);
+      return 2;
+    case PreviewOptions::Action::kPreview:
+      break;
+  }
   if (geteuid() != 0) {
     fprintf(stderr, "qvpreview: must be run as root, as the installer it previews\n");
     return 1;
@@ -135,16 +158,12 @@ int main(int argc, char** argv) {
 
   Sandbox sandbox;
   for (const std::string& layer : options.layers) sandbox.AddLayer(layer);
-  RunResult result = sandbox.Run({release_dir + "/qvinstall"}, ConsoleRun(release_dir));
+  RunOptions run = ConsoleRun(release_dir);
+  run.then = ThenCommands(options.then);
+  RunResult result = sandbox.Run(InstallerCommand(release_dir, options.answer_file, sandbox), run);
   if (result.exit_status < 0 && result.output.rfind("sandbox:", 0) == 0) {
     ExplainSetupFailure(result.output);
     return 1;
-  }
-  for (const std::string& command : options.then) {
-    if (g_interrupt) break;
-    printf("=== %s ===\n", command.c_str());
-    fflush(stdout);
-    result.changes = sandbox.Run({"/bin/sh", "-c", command}, ConsoleRun("/")).changes;
   }
   if (g_interrupt) printf("\nqvpreview: interrupted; this is what the installer left behind\n");
   printf("%s", PreviewReport(sandbox, result.changes).c_str());

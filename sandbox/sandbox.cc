@@ -552,12 +552,10 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
   int signal_fd = signalfd(-1, &child_set, SFD_CLOEXEC);
   std::string merged = scratch_dir_ + "/merged";
 
-  pid_t program = fork();
-  if (program < 0) {
-    WriteAll(report_fd, "E sandbox: " + ErrnoText("fork") + "\n");
-    _exit(1);
-  }
-  if (program == 0) {
+  // Starts one program of the run in the view; -1 when it cannot be forked.
+  auto start = [&](const std::vector<std::string>& program_argv) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -571,14 +569,21 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
     close_range(3, ~0U, 0);
     SetSandboxEnvironment();
     std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : program_argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     execvp(args[0], args.data());
     fprintf(stderr, "sandbox: cannot run %s: %s\n", args[0], strerror(errno));
     _exit(127);
+  };
+
+  pid_t program = start(argv);
+  if (program < 0) {
+    WriteAll(report_fd, "E sandbox: " + ErrnoText("fork") + "\n");
+    _exit(1);
   }
-  close(stdin_fd);
-  close(stdout_fd);
+  // The programs that follow run while what the first one started still runs.
+  size_t next_then = 0;
+  bool interrupted = false;
 
   int status = 0;
   bool ended = false;
@@ -592,21 +597,24 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
         // Nothing to do: the reaping below runs anyway.
       }
     }
-    // As PID 1, reap every orphan too; the program's status is the result.
+    // As PID 1, reap every orphan too; the first program's status is the result.
     for (;;) {
       int child_status;
       pid_t pid = waitpid(-1, &child_status, WNOHANG);
       if (pid <= 0) break;
-      if (pid == program) {
-        status = child_status;
-        ended = true;
-      }
+      if (pid != program) continue;
+      if (next_then == 0) status = child_status;
+      program = -1;
+      if (!interrupted && next_then < options.then.size())
+        program = start(options.then[next_then++]);
+      if (program < 0) ended = true;
     }
     if (control_open && fds[1].revents) {
       int sig = 0;
       ssize_t n = read(control_fd, &sig, sizeof sig);
       if (n == static_cast<ssize_t>(sizeof sig) && sig > 0) {
-        kill(program, sig);
+        if (program > 0) kill(program, sig);
+        interrupted = true;
       } else if (n == static_cast<ssize_t>(sizeof sig) && sig == kKillAll) {
         kill(-1, SIGKILL);
       } else if (n <= 0) {
@@ -614,6 +622,8 @@ void Sandbox::SandboxInit(const std::vector<std::string>& argv, const RunOptions
       }
     }
   }
+  close(stdin_fd);
+  close(stdout_fd);
   // Daemons the program left behind must not write while the upper folder is read.
   kill(-1, SIGKILL);
   for (;;) {

@@ -37,6 +37,11 @@ struct RunOptions {
   // Polled while the program runs: once it holds a signal number, that
   // signal is sent to the program (once), as an interrupt passed on.
   const volatile sig_atomic_t* forward_signal = nullptr;
+  // Programs run one after another once the program has ended, in the same
+  // view and namespaces, while what it started (a daemon) still runs; with
+  // the same standard input and output. A signal passed on reaches the one
+  // running and skips the rest. The run's exit status stays the program's.
+  std::vector<std::vector<std::string>> then;
 };
 
 struct RunResult {

@@ -58,7 +58,7 @@ TEST(ServerConfScenarioTest, RefusedNumbersAndNameServersAreAskedAgain) {
   SeedStandardHost(sandbox);
   RunResult run = RunInstaller(sandbox,
                                "n\n"
-                               "80 \n0x10\n   \n-1\n"
+                               "80 \n0x10\n   \n70000\n65535\n"
                                "\n"
                                "\n"
                                "\n"
@@ -69,14 +69,14 @@ TEST(ServerConfScenarioTest, RefusedNumbersAndNameServersAreAskedAgain) {
   const std::string port = DefaultPrompt(kPortQuestion, "33333");
   const std::string ns = DefaultPrompt(kNameServerQuestion, "@");
   EXPECT_TRUE(SameTranscript(Opening() + port + kIllegal + port + kIllegal + port + kIllegal +
-                                 port + DefaultPrompt(kDisconnectQuestion, "30") +
+                                 port + kIllegal + port + DefaultPrompt(kDisconnectQuestion, "30") +
                                  DefaultPrompt(kInstallationQuestion, kDefaultInstallationFolder) +
                                  Line("Success") + DnsOpening() + ns + kNoSpaces + ns + kNoSpaces +
                                  ns + ZoneDefaults() + Line("Success") +
                                  RunEnding(/*started=*/false),
                              run.output));
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_EQ(ConfLine(sandbox, "Port"), "Port 4294967295");
+  EXPECT_EQ(ConfLine(sandbox, "Port"), "Port 65535");
   EXPECT_EQ(ConfLine(sandbox, "ns1"), "ns1 \"ns1.example.test.\"");
   EXPECT_EQ(ConfLine(sandbox, "AutoDisconnectTime"), "AutoDisconnectTime 30");
 }

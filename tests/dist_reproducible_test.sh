@@ -32,5 +32,10 @@ tar -xzf "$work/first/$name.tar.gz" -C "$work"
 (cd "$work/$name" && sha256sum --check --strict --quiet SHA256SUMS)
 [[ $(head -n 1 "$work/$name/README") == "qvinstall $version — the Quorvane server installer" ]]
 [[ $("$work/$name/qvpreview" --version) == "qvpreview $version" ]]
-! grep -q '^## Folders' "$work/$name/README"
+# The README speaks only of what the archive holds: no source tree, no build.
+if grep -nE '^## (Two commands|Rolling out|Folders|Testing|Performance)|contrib/|build/|tests/|payload/|host/|make (demo|test|dist|bench|fuzz)|developers:' \
+  "$work/$name/README"; then
+  echo "the release README speaks of what the archive does not hold"
+  exit 1
+fi
 echo "same archive twice: $name.tar.gz, $(stat -c %s "$work/first/$name.tar.gz") bytes"

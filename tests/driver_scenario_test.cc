@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tests/installer_run.h"
 #include "sandbox/sandbox.h"
+#include "tests/installer_run.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -33,10 +33,13 @@ TEST(DriverScenarioTest, ExtractionFailsWithoutTheDecodeToolBesideTheInstaller) 
   options.working_dir = "/opt/lonely";
   options.stdin_text = kDefaultAnswers;
   RunResult run = sandbox.Run({"/opt/lonely/qvinstall"}, options);
-  EXPECT_TRUE(SameTranscript(
-      Line("Extracting the package...") + Line("Error while extracting the package"), run.output));
+  EXPECT_TRUE(SameTranscript(Line("Extracting the package...") +
+                                 Line("The decode tool is missing from /opt/lonely.") +
+                                 Line("Error while extracting the package"),
+                             run.output));
   EXPECT_EQ(run.exit_status, 1);
-  // The old working folder went first, and the new one went after the failure.
+  // Refused before the extraction; the driver removes the working folder an
+  // earlier run left, as after any failed extraction.
   EXPECT_EQ(run.changes.ToString(), "- /QVInstallation\n");
 }
 

@@ -1,5 +1,6 @@
 #include "tests/installer_run.h"
 
+#include <string.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -130,6 +131,33 @@ RunResult RunInstaller(Sandbox& sandbox, const std::string& answers, RunOptions 
   options.working_dir = DistDir();
   options.stdin_text = answers;
   return sandbox.Run({DistDir() + "/qvinstall"}, options);
+}
+
+RunResult RunInstallerWith(Sandbox& sandbox, const std::vector<std::string>& args,
+                           const std::string& answers) {
+  RunOptions options;
+  options.working_dir = DistDir();
+  options.stdin_text = answers;
+  std::vector<std::string> argv = {DistDir() + "/qvinstall"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return sandbox.Run(argv, options);
+}
+
+RunResult RunTyped(Sandbox& sandbox, const std::vector<std::string>& answers) {
+  constexpr char kAnswers[] = "/tmp/qvtest-typed-answers";
+  constexpr char kStatusLine[] = "\n--- status ";
+  std::string lines;
+  for (const std::string& answer : answers) lines += answer + "\n";
+  sandbox.Seed(kAnswers, lines);
+  RunOptions options;
+  options.working_dir = DistDir();
+  RunResult run =
+      sandbox.Run({"python3", QV_TYPED_CONSOLE, kAnswers, DistDir() + "/qvinstall"}, options);
+  const size_t status_at = run.output.rfind(kStatusLine);
+  if (run.exit_status != 0 || status_at == std::string::npos) return run;
+  run.exit_status = std::stoi(run.output.substr(status_at + strlen(kStatusLine)));
+  run.output.resize(status_at);
+  return run;
 }
 
 RunResult RunOnConsole(Sandbox& sandbox, const std::string& answers, RunOptions options,

@@ -88,6 +88,17 @@ void SeedWithoutMailGroup(Sandbox& sandbox);
 // Runs DistDir()/qvinstall from DistDir() with `answers` on standard input.
 RunResult RunInstaller(Sandbox& sandbox, const std::string& answers, RunOptions options = {});
 
+// Runs DistDir()/qvinstall from DistDir() with the arguments `args`.
+RunResult RunInstallerWith(Sandbox& sandbox, const std::vector<std::string>& args,
+                           const std::string& answers = "");
+
+// Runs DistDir()/qvinstall from DistDir() as an administrator types
+// `answers` at a terminal: each is given once the installer waits for it,
+// and `output` shows it after its prompt with its line end, as the terminal
+// echoes it. After the last answer the input ends. `exit_status` is the
+// installer's.
+RunResult RunTyped(Sandbox& sandbox, const std::vector<std::string>& answers);
+
 // Runs dist_dir/qvinstall from dist_dir as RunInstaller does, with its
 // standard error joined to standard output as the administrator's console
 // shows them; `exec` keeps the installer the process that gets signals.

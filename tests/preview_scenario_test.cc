@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/installer_run.h"
 
@@ -79,10 +80,12 @@ struct PreviewRun {
   bool left_processes = true;  // any of qvpreview's descendants outlived it
 };
 
-// Runs qvpreview over the demo host with `answers` on its standard input;
-// with a signal, stdin stays open and the signal follows `signal_after`.
+// Runs qvpreview over the demo host with `answers` on its standard input
+// and `extra` arguments; with a signal, stdin stays open and the signal
+// follows `signal_after`.
 PreviewRun RunPreview(const std::string& answers, int signal = 0,
-                      const std::string& signal_after = "") {
+                      const std::string& signal_after = "",
+                      const std::vector<std::string>& extra = {}) {
   int in[2], out[2];
   if (pipe(in) != 0 || pipe(out) != 0) return {};
   // Orphans of the preview become this process's children, to be counted.
@@ -93,8 +96,13 @@ PreviewRun RunPreview(const std::string& answers, int signal = 0,
     dup2(out[1], 1);
     close_range(3, ~0U, 0);
     std::string demo = QV_SOURCE_DIR "/demo/";
-    execl((DistDir() + "/qvpreview").c_str(), "qvpreview", "--layer", (demo + "host").c_str(),
-          "--layer", (demo + "mail-host").c_str(), static_cast<char*>(nullptr));
+    std::vector<std::string> args = {"qvpreview", "--layer", demo + "host", "--layer",
+                                     demo + "mail-host"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv((DistDir() + "/qvpreview").c_str(), argv.data());
     _exit(127);
   }
   close(in[0]);
@@ -149,6 +157,28 @@ TEST(PreviewScenarioTest, ReportsPathsAndDiffsAndLeavesTheMachineAsItWas) {
         " }\n"}) {
     EXPECT_NE(run.output.find(line), std::string::npos) << line;
   }
+  EXPECT_EQ(Differences(before, MachineState()), "");
+}
+
+// The commands after the installer run beside the service it started, and
+// the answers may come from an answer file.
+TEST(PreviewScenarioTest, ThenCommandSeesTheServiceTheRunStarted) {
+  char answers[] = "/tmp/qvpreview-answers.XXXXXX";
+  const int fd = mkstemp(answers);
+  ASSERT_GE(fd, 0);
+  const std::string text = "mail = n\nwindows_address = 192.168.1.20\nstart = y\n";
+  ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fd);
+  std::map<std::string, std::string> before = MachineState();
+  PreviewRun run = RunPreview("", 0, "", {"--answers", answers, "--then", "quorvane status"});
+  unlink(answers);
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.output;
+  EXPECT_NE(run.output.find("Quorvane server started on port 33333\n"), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("=== quorvane status ===\nQuorvane server is running (pid "),
+            std::string::npos)
+      << run.output;
+  EXPECT_FALSE(run.left_processes);
   EXPECT_EQ(Differences(before, MachineState()), "");
 }
 

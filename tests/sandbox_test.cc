@@ -255,6 +255,18 @@ TEST(SandboxTest, ProcessesLeftBehindDoNotHoldTheRun) {
   EXPECT_LT(seconds, 3.0);
 }
 
+// What a program started (a daemon) is still there for the programs that
+// follow it; the run's status stays the first program's.
+TEST(SandboxTest, ThenProgramsSeeWhatTheProgramLeftRunning) {
+  Sandbox sandbox;
+  RunOptions options;
+  options.then = {{"/bin/sh", "-c", "kill -0 $(cat /run/qvtest-daemon.pid) && echo alive"},
+                  {"/bin/sh", "-c", "echo second; exit 3"}};
+  RunResult result = Shell(sandbox, "sleep 30 & echo $! > /run/qvtest-daemon.pid; exit 5", options);
+  EXPECT_EQ(result.output, "alive\nsecond\n");
+  EXPECT_EQ(result.exit_status, 5);
+}
+
 TEST(SandboxTest, OwnNamespaces) {
   Sandbox sandbox;
   RunResult result = Shell(sandbox,

@@ -118,6 +118,17 @@ bool DecodeFile(const std::string& in, const std::string& out, std::string* err)
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr char kUsage[] =
+      "usage: decode -u IN -o OUT\n"
+      "       decode --help | --version\n";
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("decode %s\n", QV_VERSION);
+    return 0;
+  }
   const char* in = nullptr;
   const char* out = nullptr;
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -131,7 +142,7 @@ int main(int argc, char** argv) {
     }
   }
   if (argc != 5 || !in || !out || !*in || !*out) {
-    fprintf(stderr, "usage: decode -u IN -o OUT\n");
+    fputs(kUsage, stderr);
     return 2;
   }
   std::string err;

@@ -147,7 +147,9 @@ TEST(DecodeToolTest, WrongUsageExitsTwo) {
   const std::string usages[] = {"", "-u a", "-u a -o", "-u a -x b", "-u a -u b", "-u a -o b c"};
   for (const std::string& args : usages) {
     EXPECT_EQ(2, ExitStatus(tool + " " + args + " 2>" + dir / "err")) << args;
-    EXPECT_EQ("usage: decode -u IN -o OUT\n", ReadFile(dir / "err")) << args;
+    EXPECT_EQ("usage: decode -u IN -o OUT\n       decode --help | --version\n",
+              ReadFile(dir / "err"))
+        << args;
   }
   EXPECT_EQ(1, ExitStatus(Decode(dir / "missing", dir / "out", dir / "err")));
   EXPECT_EQ(0u, dir.Names().count("out"));

@@ -25,11 +25,23 @@ cd "$stage/$name"
 for program in qvinstall decode qvpreview; do
   install -m 0755 "$program_dir/$program" "$program"
 done
-# The README without the sections for developers, named with its version.
+# The README without what is only for developers (the sections that speak
+# of the source tree, and the parts marked developers:begin/end), so that it
+# speaks only of what the archive holds; named with its version.
 awk -v version="$version" '
   NR == 1 { sub(/^# qvinstall/, "qvinstall " version); print; next }
-  /^## / { skip = ($0 == "## Two commands" || $0 == "## Folders") }
-  !skip' "$source_dir/README.md" >README
+  /^<!-- developers:begin -->$/ { developers = 1; next }
+  /^<!-- developers:end -->$/ { developers = 0; next }
+  /^## / {
+    skip = ($0 == "## Two commands" || $0 == "## Rolling out with Ansible" ||
+            $0 == "## Folders" || $0 == "## Testing" || $0 == "## Performance")
+  }
+  # Blank lines go out only before text, so nothing cut leaves them at the end.
+  !skip && !developers {
+    if ($0 == "") { blank++; next }
+    for (; blank > 0; blank--) print ""
+    print
+  }' "$source_dir/README.md" >README
 sha256sum README decode qvinstall qvpreview >SHA256SUMS
 chmod 0644 README SHA256SUMS
 

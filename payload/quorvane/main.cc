@@ -19,14 +19,16 @@
 
 namespace {
 
-int Usage() {
-  fprintf(stderr,
+// The usage on `to`; `status` is the program's exit status.
+int Usage(FILE* to, int status) {
+  fprintf(to,
           "usage: quorvane {start|stop|restart|status}\n"
           "       quorvane domain {list|add NAME|remove NAME}\n"
           "       quorvane user {list [DOMAIN]|add|remove|passwd USER@DOMAIN}\n"
           "       quorvane zone-defaults\n"
-          "       quorvane check\n");
-  return 2;
+          "       quorvane check\n"
+          "       quorvane --help | --version\n");
+  return status;
 }
 
 int ZoneDefaultsCommand(const ServiceConf& conf) {
@@ -38,14 +40,19 @@ int ZoneDefaultsCommand(const ServiceConf& conf) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
+  if (argc < 2) return Usage(stderr, 2);
   const std::string command = argv[1];
+  if (command == "--help" && argc == 2) return Usage(stdout, 0);
+  if (command == "--version" && argc == 2) {
+    printf("quorvane %s\n", QV_VERSION);
+    return 0;
+  }
   const std::vector<std::string> args(argv + 2, argv + argc);
   const bool init_command =
       command == "start" || command == "stop" || command == "restart" || command == "status";
   const bool known = init_command || command == "domain" || command == "user" ||
                      ((command == "zone-defaults" || command == "check") && args.empty());
-  if (!known || (init_command && !args.empty())) return Usage();
+  if (!known || (init_command && !args.empty())) return Usage(stderr, 2);
 
   ServiceConf conf;
   std::string err;

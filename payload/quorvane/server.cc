@@ -254,7 +254,8 @@ class Loop {
 
 int OpenListener(uint32_t port, std::string* err) {
   if (port == 0 || port > 65535) {
-    *err = "port " + std::to_string(port) + " is not a TCP port";
+    *err = "cannot listen on port " + std::to_string(port) +
+           ": a TCP port is a number from 1 to 65535";
     return -1;
   }
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -265,7 +266,7 @@ int OpenListener(uint32_t port, std::string* err) {
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
       bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0) {
-    *err = "port " + std::to_string(port) + ": " + strerror(errno);
+    *err = "cannot listen on port " + std::to_string(port) + ": " + strerror(errno);
     if (fd >= 0) close(fd);
     return -1;
   }

@@ -18,7 +18,8 @@ struct ServerSettings {
   std::string zone_defaults;
 };
 
-// A listening socket on `port` of every IPv4 address; -1 with `err`.
+// A listening socket on `port` of every IPv4 address; -1 with `err` saying
+// why it cannot listen there.
 int OpenListener(uint32_t port, std::string* err);
 
 // Fills `settings` again from the files they come from; false with `err`.

@@ -121,7 +121,7 @@ int StartService(const ServiceConf& conf) {
     return kExitSuccess;
   }
   const int listener = OpenListener(settings.port, &err);
-  if (listener < 0) return Complain("cannot listen on " + err, kExitFailure);
+  if (listener < 0) return Complain(err, kExitFailure);
 
   int ready[2];
   if (pipe2(ready, O_CLOEXEC) != 0) return Complain(strerror(errno), kExitFailure);

@@ -217,9 +217,14 @@ void RemoveMailFolders(Removal& removal) {
   }
 }
 
-int Usage() {
-  fprintf(stderr, "usage: qvremove [--purge]\n");
-  return 2;
+// The usage on `to`; `status` is the program's exit status.
+int Usage(FILE* to, int status) {
+  fprintf(to,
+          "usage: qvremove [--purge]\n"
+          "       qvremove --help | --version\n"
+          "Takes the Quorvane server off this host; --purge also removes the mailboxes\n"
+          "and user lists.\n");
+  return status;
 }
 
 }  // namespace
@@ -227,7 +232,13 @@ int Usage() {
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IOLBF, 0);  // each step shows as it is done
   Removal removal;
-  if (argc > 2 || (argc == 2 && strcmp(argv[1], "--purge") != 0)) return Usage();
+  const char* arg = argc == 2 ? argv[1] : "";
+  if (strcmp(arg, "--help") == 0) return Usage(stdout, 0);
+  if (strcmp(arg, "--version") == 0) {
+    printf("qvremove %s\n", QV_VERSION);
+    return 0;
+  }
+  if (argc > 2 || (argc == 2 && strcmp(arg, "--purge") != 0)) return Usage(stderr, 2);
   removal.purge = argc == 2;
 
   std::string err;

@@ -179,11 +179,25 @@ int Deliver(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Sendmail reads a wrong command line as EX_USAGE, as the mailer's kind has it.
+  constexpr char kUsage[] =
+      "usage: vdeliver USER DOMAIN [-f SENDER]\n"
+      "       vdeliver --help | --version\n";
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    fputs(kUsage, stdout);
+    return EX_OK;
+  }
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("vdeliver %s\n", QV_VERSION);
+    return EX_OK;
+  }
   CatchStopSignals();
   umask(077);
   Arguments args;
-  if (!ParseArguments(argc, argv, &args))
-    return Fail(EX_USAGE, "usage: vdeliver USER DOMAIN [-f SENDER]");
+  if (!ParseArguments(argc, argv, &args)) {
+    fputs(kUsage, stderr);
+    return EX_USAGE;
+  }
   if (!IsSafeName(args.domain)) return Fail(EX_NOHOST, "refused domain name: " + args.domain);
   if (!IsSafeName(args.user)) return Fail(EX_NOUSER, "refused user name: " + args.user);
 
