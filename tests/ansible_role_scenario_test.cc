@@ -196,24 +196,38 @@ TEST(AnsibleRoleScenarioTest, JinjaInAnUnsafeAnswerIsInstalledAsText) {
 }
 
 TEST(AnsibleRoleScenarioTest, RefusedAnswerFailsTheTaskWithTheStageLines) {
-  Sandbox sandbox;
-  SeedMailHost(sandbox);
-  // The mail part, with "n" to creating the missing popusers group.
-  sandbox.Seed(kPlaybook, Playbook(StandardVars("        qvinstall_mail: true\n"
-                                                "        qvinstall_create_popusers: false\n")));
-  RunResult run = RunPlaybook(sandbox, "", "");
+  struct Case {
+    const char* before;
+    const char* arguments;
+    const char* task;
+  };
+  const Case kCases[] = {
+      {"", "", "Report a failed installation"},
+      {kPlainTmp, "--check", "Report a failed preview"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.task);
+    Sandbox sandbox;
+    SeedMailHost(sandbox);
+    // The mail part, with "n" to creating the missing popusers group.
+    sandbox.Seed(kPlaybook, Playbook(StandardVars("        qvinstall_mail: true\n"
+                                                  "        qvinstall_create_popusers: false\n")));
+    RunResult run = RunPlaybook(sandbox, c.before, c.arguments);
 
-  EXPECT_NE(run.exit_status, 0) << run.output;
-  EXPECT_NE(Recap(run).find("failed=1"), std::string::npos) << Recap(run);
-  size_t task = run.output.find("TASK [qvinstall : Report a failed installation]");
-  ASSERT_NE(task, std::string::npos) << run.output;
-  std::string report = run.output.substr(task);
-  for (const char* line :
-       {"Create a popusers group first", "Error while getting Quorvane server configuration",
-        "Operation canceled", "Installation aborted"}) {
-    EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_NE(run.exit_status, 0) << run.output;
+    EXPECT_NE(Recap(run).find("failed=1"), std::string::npos) << Recap(run);
+    size_t task = run.output.find("TASK [qvinstall : " + std::string(c.task) + "]");
+    ASSERT_NE(task, std::string::npos) << run.output;
+    const std::string report = run.output.substr(task, run.output.find("\nTASK", task) - task);
+    for (const char* line :
+         {"Create a popusers group first", "Error while getting Quorvane server configuration",
+          "Operation canceled", "Installation aborted"}) {
+      EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    }
+    // The preview's report of what the failed run would leave is not among them.
+    EXPECT_EQ(report.find("==="), std::string::npos) << report;
+    EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
   }
-  EXPECT_FALSE(sandbox.StatAfter("/etc/Quorvane.conf"));
 }
 
 TEST(AnsibleRoleScenarioTest, FailedCheckFailsThePlay) {
