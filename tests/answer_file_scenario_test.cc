@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
+#include "tests/mail_daemons.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -130,6 +133,89 @@ TEST(AnswerFileScenarioTest, InstallsAsTheSameAnswersTypedDo) {
     EXPECT_TRUE(SameTranscript(typed.output, answered.output));
     EXPECT_EQ(answered.changes.ToString(), typed.changes.ToString());
     EXPECT_EQ(answering.ReadAfter("/etc/Quorvane.conf"), typing.ReadAfter("/etc/Quorvane.conf"));
+  }
+}
+
+// The README's answer file for a host as Debian 12 ships it, as an
+// administrator copies it: the fenced block after the line that brings it.
+std::string ReadmeDebianAnswerFile() {
+  std::ifstream in(QV_SOURCE_DIR "/README.md");
+  std::stringstream readme;
+  readme << in.rdbuf();
+  const std::string text = readme.str();
+  const size_t intro = text.find("\nFor a host as Debian 12 ships it");
+  const std::string fence = "```\n";
+  const size_t start = text.find(fence, intro);
+  if (intro == std::string::npos || start == std::string::npos) return "";
+  const size_t end = text.find(fence, start + fence.size());
+  return text.substr(start + fence.size(), end - start - fence.size());
+}
+
+// `text` with its first `from` made `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// The change set without what the host's daemons write as they run (pid
+// files, sockets, named's journal): that comes when a daemon gets to it,
+// not with the installer's steps.
+std::string WithoutDaemonState(const ChangeSet& changes) {
+  std::string kept;
+  std::istringstream lines(changes.ToString());
+  for (std::string line; std::getline(lines, line);) {
+    const std::string path = line.substr(line.find('/'));
+    if (path.starts_with("/run/") || path.starts_with("/var/cache/bind/")) continue;
+    kept += line + "\n";
+  }
+  return kept;
+}
+
+struct StockDebianCase {
+  const char* name;
+  std::string file;
+  std::vector<std::string> typed;
+};
+
+// On Debian's own packages the installer finds every file by itself and asks
+// nothing about them, so the typed answers are those of the layout it was
+// written for.
+TEST(AnswerFileScenarioTest, InstallsOnStockDebianAsTheSameAnswersTypedDo) {
+  const std::string readme_file = ReadmeDebianAnswerFile();
+  ASSERT_NE(readme_file.find("mail = y\n"), std::string::npos) << readme_file;
+  const StockDebianCase kCases[] = {
+      {"with the mail part", readme_file,
+       Answers({{"y", "", "", "", "y", ""}, kDnsDefaults, {kAddress, "y"}})},
+      // The README: "write mail = n", the mail part's keys kept and not asked.
+      {"without the mail part", Replaced(readme_file, "mail = y\n", "mail = n\n"),
+       Answers({{"n", "", "", ""}, kDnsDefaults, {kAddress, "y"}})},
+  };
+  for (const StockDebianCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Sandbox typing, answering;
+    std::string err;
+    for (Sandbox* sandbox : {&typing, &answering}) {
+      if (!AddStockHostLayers(*sandbox, SuperServer::kXinetd, &err)) GTEST_SKIP() << err;
+      // sendmail waits a minute for a host name that is not fully qualified.
+      sandbox->Seed("/etc/hosts", "127.0.0.1\tlocalhost\n127.0.1.1\tqvhost.example.test qvhost\n");
+    }
+    RunResult typed = RunTyped(typing, c.typed);
+    RunResult answered = RunWithAnswerFile(answering, c.file);
+
+    EXPECT_EQ(typed.exit_status, 0) << typed.output;
+    EXPECT_EQ(answered.exit_status, 0);
+    EXPECT_TRUE(SameTranscript(typed.output, answered.output));
+    EXPECT_EQ(WithoutDaemonState(answered.changes), WithoutDaemonState(typed.changes));
+    // The file names named's pid file as bind9 does and sendmail's as its
+    // sendmail.cf does; asking nothing, the typed run keeps the paths the
+    // installer found, the same files by other names.
+    std::string typed_conf = typing.ReadAfter("/etc/Quorvane.conf").value_or("");
+    typed_conf = Replaced(typed_conf, "NamedPIDFile \"/var/run/named/named.pid\"",
+                          "NamedPIDFile \"/run/named/named.pid\"");
+    typed_conf = Replaced(typed_conf, "SendMailPIDFile \"/run/sendmail/mta/sendmail.pid\"",
+                          "SendMailPIDFile \"/var/run/sendmail/mta/sendmail.pid\"");
+    EXPECT_EQ(answering.ReadAfter("/etc/Quorvane.conf"), typed_conf);
   }
 }
 

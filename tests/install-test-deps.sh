@@ -4,7 +4,7 @@
 # never installed here: the tests download them and install them into a sandbox layer.
 set -euo pipefail
 wanted=(cmake ninja-build g++ libgtest-dev libgmock-dev e2fsprogs gzip tar passwd util-linux
-  clang-14 libfuzzer-14-dev ansible libcrypt-dev python3 iproute2 time curl)
+  clang-14 libfuzzer-14-dev ansible ansible-lint libcrypt-dev python3 iproute2 time curl)
 missing=()
 for package in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
