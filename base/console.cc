@@ -198,6 +198,13 @@ void ReportEndOfInput(Console& console) {
   errno = ENODATA;
 }
 
+unsigned char FailStage(Console& console, std::string_view why, unsigned char result) {
+  const int error = errno;
+  console.PrintLine(why);
+  errno = error;
+  return result;
+}
+
 bool ParseNumericAnswer(std::string_view answer, uint32_t* value) {
   size_t i = 0;
   while (i < answer.size() && IsPosixSpace(answer[i])) ++i;

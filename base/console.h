@@ -90,6 +90,11 @@ class Console {
 // text line says why the stage stopped.
 void ReportEndOfInput(Console& console);
 
+// Prints why a stage fails, `why`, on a line of its own and returns
+// `result`, the stage's failure result, with errno as the failing call left
+// it, so the driver's error text line says what went wrong.
+unsigned char FailStage(Console& console, std::string_view why, unsigned char result = 1);
+
 // Converts a numeric answer as strtoul does with base 10 and a 32-bit
 // unsigned long; false unless the whole answer is one number.
 bool ParseNumericAnswer(std::string_view answer, uint32_t* value);

@@ -18,22 +18,22 @@ class CGeneral {
   CGeneral(const CGeneral&) = delete;
   CGeneral& operator=(const CGeneral&) = delete;
 
-  // Server settings and installation folder (config/server_conf.cc).
+  // Server settings and installation folder.
   unsigned char ServerConf(unsigned char mail);
-  // BIND generation, named's files and the zone defaults (config/dns_conf.cc).
+  // BIND generation, named's files and the zone defaults.
   unsigned char CheckDNS();
-  // Mail group and the new sendmail.cf (mail/sendmail.cc).
+  // Mail group and the new sendmail.cf.
   unsigned char CheckSendmail();
-  // POP3 registration with xinetd or inetd (mail/pop3_registration.cc).
+  // POP3 registration with xinetd or inetd.
   unsigned char Updatexinetd();
   unsigned char Updateinetd();
-  // Folder tree, access list and virtual domain list (deploy/folders.cc).
+  // Folder tree, access list and virtual domain list.
   unsigned char GCreateFolders(unsigned char mail);
-  // Programs and links; non-zero results are failure stages 2 or 3 (deploy/copy_files.cc).
+  // Programs and links; non-zero results are failure stages 2 or 3.
   unsigned char CopyFiles(unsigned char mail);
-  // /etc/Quorvane.conf (config/conf_file.cc).
+  // The configuration file.
   unsigned char CreateConf();
-  // Undoes this run's work after a failure at `stage` (driver/rollback.cc).
+  // Undoes this run's work after a failure at `stage`.
   void QVRemove(unsigned char stage, unsigned char mail);
 
   TextField InsFolder;

@@ -1,8 +1,7 @@
 #include "config/conf_file.h"
 
-#include <errno.h>
-
 #include "base/settings.h"
+#include "config/config_stages.h"
 #include "host/replace_file.h"
 
 namespace {
@@ -41,16 +40,12 @@ std::string RenderConf(const CGeneral& settings) {
   return conf;
 }
 
-unsigned char CGeneral::CreateConf() {
+unsigned char WriteConfFile(const CGeneral& settings, Console& console, InstallJournal& journal) {
   // Written in full under a fresh name and renamed into place, never
   // through a link: a full disk must not pass for an installed service.
   std::string err;
-  if (!WriteNewFile(kConfFile, RenderConf(*this), NewFileMode(), &err)) {
-    const int error = errno;
-    console_.PrintLine(err);
-    errno = error;
-    return 1;
-  }
-  journal_.Created(kConfFile);
+  if (!WriteNewFile(kConfFile, RenderConf(settings), NewFileMode(), &err))
+    return FailStage(console, err);
+  journal.Created(kConfFile);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/journaled_files.h"
 #include "host/backup_copy.h"
 #include "host/command.h"
 
@@ -14,6 +15,6 @@ void BackUpNamedConf(Console& console, InstallJournal& journal, const char* file
   CommandLine line(kCommandSize);
   line.Add("cp ").AddArgument(file).Add(" ").AddArgument(BackupPathOf(file));
   console.PrintLine(line.text());
-  std::string older, err;
-  if (MakeBackupCopy(file, &older, &err)) journal.BackupMade(file, older);
+  std::string err;
+  BackUpJournaled(file, journal, &err);
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "base/settings.h"
+#include "config/config_stages.h"
 #include "config/server_folders.h"
 #include "host/accounts.h"
 #include "host/files.h"
@@ -72,14 +73,17 @@ bool EnsureServiceUser(Console& console, InstallJournal& journal, const char* ho
 
 }  // namespace
 
-unsigned char CGeneral::ServerConf(unsigned char mail) {
-  if (!AskNumber(console_, kPortKey, kPortQuestion, &Port, kLowestPort, kHighestPort)) return 1;
-  if (!AskNumber(console_, kDisconnectTimeKey, kDisconnectQuestion, &AutoDisconnectTime)) return 1;
-  if (!AskInstallationFolder(console_, journal_, InsFolder, mail)) return 1;
+unsigned char AskServerSettings(CGeneral& settings, Console& console, InstallJournal& journal,
+                                unsigned char mail) {
+  if (!AskNumber(console, kPortKey, kPortQuestion, &settings.Port, kLowestPort, kHighestPort))
+    return 1;
+  if (!AskNumber(console, kDisconnectTimeKey, kDisconnectQuestion, &settings.AutoDisconnectTime))
+    return 1;
+  if (!AskInstallationFolder(console, journal, settings.InsFolder, mail)) return 1;
   if (!mail) return 0;
 
-  if (!EnsurePopusersGroup(console_)) return 1;
-  if (!AskRootFolder(console_, journal_, RFolder, InsFolder)) return 1;
-  if (!EnsureServiceUser(console_, journal_, RFolder)) return 1;
+  if (!EnsurePopusersGroup(console)) return 1;
+  if (!AskRootFolder(console, journal, settings.RFolder, settings.InsFolder)) return 1;
+  if (!EnsureServiceUser(console, journal, settings.RFolder)) return 1;
   return 0;
 }

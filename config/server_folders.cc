@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "base/journaled_files.h"
 #include "host/files.h"
 #include "host/folder_safety.h"
 
@@ -122,10 +123,7 @@ bool AskRootFolder(Console& console, InstallJournal& journal, TextField& folder,
       Refuse(console, folder, before, kSystemFolderText);
       continue;
     }
-    if (mkdir(folder, 0777) == 0) {
-      journal.Created(folder);
-      return true;
-    }
+    if (MakeFolderJournaled(folder, 0777, journal)) return true;
     int error = errno;
     struct stat st;
     if (error == EEXIST) {

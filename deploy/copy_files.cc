@@ -11,8 +11,10 @@
 
 #include <string>
 
+#include "base/journaled_files.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "deploy/deploy_stages.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 
@@ -67,12 +69,7 @@ bool CopyMember(const char* file, const std::string& copy, InstallJournal& journ
     errno = ELOOP;
     return FailWithErrno(err, "won't write through the link", copy);
   }
-  std::string set_aside;
-  if (!ReplaceFile(copy, content, member.st_mode & kRootOnlyBits, &set_aside, err)) return false;
-  if (set_aside.empty())
-    journal.Created(copy);
-  else
-    journal.Replaced(copy, set_aside);
+  if (!ReplaceJournaled(copy, content, member.st_mode & kRootOnlyBits, journal, err)) return false;
   struct stat landed;
   if (lstat(copy.c_str(), &landed) != 0 || !S_ISREG(landed.st_mode) ||
       static_cast<size_t>(landed.st_size) != content.size()) {
@@ -100,44 +97,41 @@ bool ReplaceWithLink(const std::string& target, const char* link, InstallJournal
 
 }  // namespace
 
-unsigned char CGeneral::CopyFiles(unsigned char mail) {
-  const std::string bin_folder = std::string(InsFolder) + "/bin/";
+unsigned char CopyPrograms(const CGeneral& settings, Console& console, InstallJournal& journal,
+                           unsigned char mail) {
+  const std::string bin_folder = std::string(settings.InsFolder) + "/bin/";
   for (const Step& step : kSteps) {
     if (step.mail_only && !mail) continue;
 
     const std::string copy = bin_folder + step.file;
     std::string err;
-    if (!CopyMember(step.file, copy, journal_, &err)) {
-      const int error = errno;
-      console_.PrintLine(err);
-      errno = error;
-      return step.failure != 0 ? step.failure : kCopyFailure;
-    }
+    if (!CopyMember(step.file, copy, journal, &err))
+      return FailStage(console, err, step.failure != 0 ? step.failure : kCopyFailure);
 
     if (step.kind == LinkKind::kNone) continue;
     for (;;) {
       if (symlink(copy.c_str(), step.link) == 0) {
-        journal_.Created(step.link);
+        journal.Created(step.link);
         break;
       }
       const int error = errno;
       if (step.kind == LinkKind::kQuiet) {
         if (error != EEXIST) {
-          console_.Print("Can't create symbolic link for ");
-          console_.PrintLine(step.file);
+          console.Print("Can't create symbolic link for ");
+          console.PrintLine(step.file);
         }
         break;
       }
-      console_.Print("Can't create symbolic link for ");
-      console_.PrintLine(step.file);
+      console.Print("Can't create symbolic link for ");
+      console.PrintLine(step.file);
       if (error == EEXIST) {
-        console_.Print(step.link);
-        console_.PrintLine(" already exist");
+        console.Print(step.link);
+        console.PrintLine(" already exist");
         // End of input counts as a refusal, like any answer but Y. A path
         // that cannot be replaced (a folder) brings the question back.
-        if (AskYesNo(console_, *step.overwrite_key, "Do you want to overwrite it? (Y/N): ") ==
+        if (AskYesNo(console, *step.overwrite_key, "Do you want to overwrite it? (Y/N): ") ==
             YesNo::kYes) {
-          if (ReplaceWithLink(copy, step.link, journal_)) break;
+          if (ReplaceWithLink(copy, step.link, journal)) break;
           continue;
         }
       }

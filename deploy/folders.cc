@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/journaled_files.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "deploy/address.h"
+#include "deploy/deploy_stages.h"
 #include "deploy/mail_account.h"
 #include "host/files.h"
 #include "host/replace_file.h"
@@ -29,14 +31,6 @@ constexpr char kVirtualDomainsText[] =
     "#This file is used by sendmail and it lists the \n"
     "#virtual email domains.\n";
 
-// Prints `why` and fails the stage with the errno the failing call left.
-unsigned char Fail(Console& console, const std::string& why) {
-  const int error = errno;
-  console.PrintLine(why);
-  errno = error;
-  return 1;
-}
-
 // The service reads its lists as root: writable by root only, whatever the umask allows.
 mode_t ListMode() { return NewFileMode() & 0644; }
 
@@ -45,64 +39,66 @@ unsigned char WriteList(Console& console, InstallJournal& journal, const std::st
                         std::string_view text) {
   const bool existed = PathExists(path.c_str());
   std::string err;
-  if (!WriteNewFile(path, text, ListMode(), &err)) return Fail(console, err);
+  if (!WriteNewFile(path, text, ListMode(), &err)) return FailStage(console, err);
   if (!existed) journal.Created(path);
   return 0;
 }
 
+// Makes `path` a folder of this run, or finds something already there
+// (`found`). False, after printing the error text, when neither.
+bool MakeOrFindFolder(Console& console, InstallJournal& journal, const std::string& path,
+                      bool* found) {
+  *found = false;
+  if (MakeFolderJournaled(path, kFolderMode, journal)) return true;
+  const int error = errno;
+  if (error == EEXIST) {
+    *found = true;
+    return true;
+  }
+  console.PrintErrorText(error);
+  errno = error;
+  return false;
+}
+
 }  // namespace
 
-unsigned char CGeneral::GCreateFolders(unsigned char mail) {
-  const std::string folder = InsFolder;
+unsigned char CreateServiceFolders(const CGeneral& settings, Console& console,
+                                   InstallJournal& journal, unsigned char mail) {
+  const std::string folder = settings.InsFolder;
   for (const char* suffix : kInstallationSubfolders) {
     const std::string path = folder + suffix;
-    if (mkdir(path.c_str(), kFolderMode) == 0) {
-      journal_.Created(path);
-      continue;
-    }
-    const int error = errno;
-    if (error != EEXIST) {
-      console_.PrintErrorText(error);
-      errno = error;
-      return 1;
-    }
+    bool found;
+    if (!MakeOrFindFolder(console, journal, path, &found)) return 1;
+    if (!found) continue;
     // A folder taken over from an earlier installation is opened up to 0755.
     mode_t old_mode;
     if (!SetFolderMode(path.c_str(), kFolderMode, &old_mode))
-      return Fail(console_, path + " is not a real folder");
-    journal_.ModeChanged(path, old_mode);
+      return FailStage(console, path + " is not a real folder");
+    journal.ModeChanged(path, old_mode);
   }
 
   // An access list left by an earlier installation keeps its addresses.
   const std::string access_list = folder + "/etc/hosts.allow";
   if (!CanOpenForReading(access_list.c_str())) {
     uint8_t address[4];
-    if (!AskAddress(console_, address)) return 1;
+    if (!AskAddress(console, address)) return 1;
     const std::string text = std::string(kAccessListHead) + FormatAddress(address) + "\n";
-    if (WriteList(console_, journal_, access_list, text) != 0) return 1;
+    if (WriteList(console, journal, access_list, text) != 0) return 1;
   }
   if (!mail) return 0;
 
   uid_t mail_uid;
   gid_t mail_gid;
-  if (!EnsureMailAccount(console_, journal_, &mail_uid, &mail_gid)) return 1;
+  if (!EnsureMailAccount(console, journal, &mail_uid, &mail_gid)) return 1;
   for (const char* path : kMailFolders) {
-    if (mkdir(path, kFolderMode) == 0) {
-      journal_.Created(path);
-      continue;
-    }
-    const int error = errno;
-    if (error != EEXIST) {
-      console_.PrintErrorText(error);
-      errno = error;
-      return 1;
-    }
+    bool found;  // a mail folder already there is used as it is
+    if (!MakeOrFindFolder(console, journal, path, &found)) return 1;
   }
   // The mail programs write the mailboxes as the mail account, never as root.
-  if (!GiveSpoolToMailAccount(journal_, mail_uid, mail_gid))
-    return Fail(console_, std::string(kMailSpool) + " is not a real folder");
+  if (!GiveSpoolToMailAccount(journal, mail_uid, mail_gid))
+    return FailStage(console, std::string(kMailSpool) + " is not a real folder");
 
   const std::string domains = folder + "/etc/VirtualDomains";
   if (CanOpenForReading(domains.c_str())) return 0;
-  return WriteList(console_, journal_, domains, kVirtualDomainsText);
+  return WriteList(console, journal, domains, kVirtualDomainsText);
 }

@@ -10,6 +10,8 @@
 // - never follow a link to change a mode or an owner back;
 // - an installation folder the administrator took over keeps what it held.
 
+#include "driver/rollback.h"
+
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,42 +91,43 @@ void RemoveInstallation(const InstallJournal& journal, const std::string& folder
 
 }  // namespace
 
-void CGeneral::QVRemove(unsigned char stage, unsigned char mail) {
+void RollBack(const CGeneral& settings, Console& console, InstallJournal& journal,
+              unsigned char stage, unsigned char mail) {
   // The working folder goes; the account tools must not start in it.
   if (chdir("/") != 0) {
     // Nothing to do: the removals below go on regardless.
   }
   RemoveDir(kWorkingFolder);
-  PutBackReplaced(journal_);
-  if (mail) UndoFolder(journal_, RFolder);
-  if (journal_.WasCreated(InsFolder))
-    remove(InsFolder);
+  PutBackReplaced(journal);
+  if (mail) UndoFolder(journal, settings.RFolder);
+  if (journal.WasCreated(settings.InsFolder))
+    remove(settings.InsFolder);
   else
-    RestoreMode(journal_, InsFolder);
+    RestoreMode(journal, settings.InsFolder);
   if (stage == 0) return;
 
-  RestoreBackup(journal_, NamedConfFile);
+  RestoreBackup(journal, settings.NamedConfFile);
   if (mail) {
     for (const std::string& file :
-         {std::string(SendMailCfFile), McFileOf(SendMailCfFile), std::string(kXinetdEntry),
-          std::string(kInetdConf), std::string(kLinuxConf)})
-      RestoreBackup(journal_, file);
+         {std::string(settings.SendMailCfFile), McFileOf(settings.SendMailCfFile),
+          std::string(kXinetdEntry), std::string(kInetdConf), std::string(kLinuxConf)})
+      RestoreBackup(journal, file);
     // An xinetd entry this run made where the host had none.
-    if (journal_.WasCreated(kXinetdEntry)) remove(kXinetdEntry);
+    if (journal.WasCreated(kXinetdEntry)) remove(kXinetdEntry);
     if (stage == 1) return;
     if (Userdel("quorvane") != 0) {
-      console_.PrintLine("Can't delete quorvane system user");
-      console_.PrintLine("Delete it manually");
+      console.PrintLine("Can't delete quorvane system user");
+      console.PrintLine("Delete it manually");
     }
-    if (journal_.WasAccountCreated(kMailAccount) && Userdel(kMailAccount) != 0) {
-      console_.PrintLine(std::string("Can't delete ") + kMailAccount + " system user");
-      console_.PrintLine("Delete it manually");
+    if (journal.WasAccountCreated(kMailAccount) && Userdel(kMailAccount) != 0) {
+      console.PrintLine(std::string("Can't delete ") + kMailAccount + " system user");
+      console.PrintLine("Delete it manually");
     }
   }
-  if (stage > 4 && journal_.WasCreated(kQuorvaneCommand)) remove(kQuorvaneCommand);
-  if (stage == 6 && journal_.WasCreated(kConfFile)) remove(kConfFile);
+  if (stage > 4 && journal.WasCreated(kQuorvaneCommand)) remove(kQuorvaneCommand);
+  if (stage == 6 && journal.WasCreated(kConfFile)) remove(kConfFile);
   if (mail) {
-    for (const char* folder : kMailFolders) UndoFolder(journal_, folder);
+    for (const char* folder : kMailFolders) UndoFolder(journal, folder);
   }
-  RemoveInstallation(journal_, InsFolder);
+  RemoveInstallation(journal, settings.InsFolder);
 }

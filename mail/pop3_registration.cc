@@ -13,24 +13,17 @@
 #include <string>
 #include <string_view>
 
+#include "base/journaled_files.h"
 #include "base/paths.h"
 #include "base/settings.h"
-#include "host/backup_copy.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 #include "host/service_manager.h"
 #include "mail/inetd_conf.h"
+#include "mail/mail_stages.h"
 #include "mail/xinetd_entry.h"
 
 namespace {
-
-// Says why the stage fails, keeping the failing call's errno for the driver.
-unsigned char Fail(Console& console, const std::string& why) {
-  const int error = errno;
-  console.PrintLine(why);
-  errno = error;
-  return 1;
-}
 
 using Transform = std::string (*)(std::string_view content, std::string_view ins_folder);
 
@@ -39,13 +32,10 @@ using Transform = std::string (*)(std::string_view content, std::string_view ins
 // new one cannot be put in place.
 unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const std::string& path,
                                 Transform transform, std::string_view ins_folder) {
-  std::string content, err, older, set_aside;
+  std::string content, err;
   if (!ReadWholeFile(path, &content, &err)) return 1;
-  if (!MakeBackupCopy(path, &older, &err)) return Fail(console, err);
-  journal.BackupMade(path, older);
-  if (!ReplaceFile(path, transform(content, ins_folder), NewFileMode(), &set_aside, &err))
-    return Fail(console, err);
-  journal.Replaced(path, set_aside);
+  if (!BackUpAndReplace(path, transform(content, ins_folder), NewFileMode(), journal, &err))
+    return FailStage(console, err);
   return 0;
 }
 
@@ -68,20 +58,24 @@ unsigned char MakeXinetdEntry(Console& console, InstallJournal& journal,
     errno = ENOENT;
     return 1;
   }
-  if (!ReadWholeFile(kXinetdEntryMember, &member, &err)) return Fail(console, err);
+  if (!ReadWholeFile(kXinetdEntryMember, &member, &err)) return FailStage(console, err);
   if (!WriteNewFile(kXinetdEntry, TransformXinetdEntry(member, ins_folder), NewFileMode(), &err))
-    return Fail(console, err);
+    return FailStage(console, err);
   journal.Created(kXinetdEntry);
   return 0;
 }
 
 }  // namespace
 
-unsigned char CGeneral::Updatexinetd() {
-  if (!PathExists(kXinetdEntry)) return MakeXinetdEntry(console_, journal_, InsFolder);
-  return RewriteSystemFile(console_, journal_, kXinetdEntry, TransformXinetdEntry, InsFolder);
+unsigned char RegisterPop3WithXinetd(const CGeneral& settings, Console& console,
+                                     InstallJournal& journal) {
+  if (!PathExists(kXinetdEntry)) return MakeXinetdEntry(console, journal, settings.InsFolder);
+  return RewriteSystemFile(console, journal, kXinetdEntry, TransformXinetdEntry,
+                           settings.InsFolder);
 }
 
-unsigned char CGeneral::Updateinetd() {
-  return RewriteSystemFile(console_, journal_, kInetdConf, RegisterPop3InInetdConf, InsFolder);
+unsigned char RegisterPop3WithInetd(const CGeneral& settings, Console& console,
+                                    InstallJournal& journal) {
+  return RewriteSystemFile(console, journal, kInetdConf, RegisterPop3InInetdConf,
+                           settings.InsFolder);
 }

@@ -15,14 +15,15 @@
 
 #include <string>
 
+#include "base/journaled_files.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "host/accounts.h"
-#include "host/backup_copy.h"
 #include "host/command.h"
 #include "host/files.h"
 #include "host/host_files.h"
 #include "host/replace_file.h"
+#include "mail/mail_stages.h"
 #include "mail/sendmail_check.h"
 #include "mail/sendmail_mc.h"
 #include "mail/sendmail_options.h"
@@ -76,14 +77,6 @@ std::string HostName(Console& console) {
   return names.nodename;
 }
 
-// Says why the stage fails, keeping the failing call's errno for the driver.
-unsigned char Fail(Console& console, const std::string& why) {
-  const int error = errno;
-  console.PrintLine(why);
-  errno = error;
-  return 1;
-}
-
 // The files the stage reads and writes, and what they held.
 struct SendmailFiles {
   std::string cf, mc, domain_list;
@@ -91,26 +84,6 @@ struct SendmailFiles {
   std::string old_cf, old_mc;
   struct stat mc_stat = {};
 };
-
-// Leaves `file`.qvbackup holding the file as it stands, for the rollback.
-bool BackUp(const std::string& file, InstallJournal& journal, std::string* err) {
-  std::string older;
-  if (!MakeBackupCopy(file, &older, err)) return false;
-  journal.BackupMade(file, older);
-  return true;
-}
-
-// Puts `content` in place of `file`, which the rollback puts back.
-bool Replace(const std::string& file, std::string_view content, mode_t mode, bool existed,
-             InstallJournal& journal, std::string* err) {
-  std::string set_aside;
-  if (!ReplaceFile(file, content, mode, &set_aside, err)) return false;
-  if (existed)
-    journal.Replaced(file, set_aside);
-  else
-    journal.Created(file);
-  return true;
-}
 
 // The whole-file configuration from the package's template, with what binds
 // sendmail to this host carried over from the file it replaces, loaded by
@@ -120,8 +93,8 @@ bool WriteFromTemplate(const SendmailFiles& files, const std::string& filled,
   const std::string cf =
       KeepHostOptions(filled, files.old_cf, LearnSendmailHostFacts(filled, files.old_cf));
   if (!SendmailRoutes(files.cf, cf, files.domain_list, err)) return false;
-  if (files.cf_existed && !BackUp(files.cf, journal, err)) return false;
-  return Replace(files.cf, cf, kSendmailCfMode, files.cf_existed, journal, err);
+  if (!files.cf_existed) return ReplaceJournaled(files.cf, cf, kSendmailCfMode, journal, err);
+  return BackUpAndReplace(files.cf, cf, kSendmailCfMode, journal, err);
 }
 
 // sendmail.cf as the host makes it from the new .mc, written to
@@ -158,64 +131,65 @@ bool HookThroughMc(const SendmailFiles& files, std::string_view ins_folder, Inst
       !MakeCfFromMc(mc.temporary_path(), files.mc, folder, &cf, err) ||
       !SendmailRoutes(files.cf, cf, files.domain_list, err))
     return false;
-  if (!BackUp(files.mc, journal, err) || !BackUp(files.cf, journal, err)) return false;
+  if (!BackUpJournaled(files.mc, journal, err) || !BackUpJournaled(files.cf, journal, err))
+    return false;
   std::string set_aside;
   if (!mc.Commit(err, &set_aside)) return false;
   journal.Replaced(files.mc, set_aside);
-  return Replace(files.cf, cf, kSendmailCfMode, true, journal, err);
+  return ReplaceJournaled(files.cf, cf, kSendmailCfMode, journal, err);
 }
 
 }  // namespace
 
-unsigned char CGeneral::CheckSendmail() {
+unsigned char HookIntoSendmail(CGeneral& settings, Console& console, InstallJournal& journal) {
   // The installer's defaults, or where the host's distribution keeps the files.
-  StoreText(SendMailCfFile, StartingPath(kSendmailCfPlaces.front(), kSendmailCfPlaces));
-  StoreText(SendMailPIDFile, StartingPath(kSendmailPidPlaces.front(), kSendmailPidPlaces));
+  StoreText(settings.SendMailCfFile, StartingPath(kSendmailCfPlaces.front(), kSendmailCfPlaces));
+  StoreText(settings.SendMailPIDFile, StartingPath(kSendmailPidPlaces.front(), kSendmailPidPlaces));
 
-  if (EnsureMailGroup(console_) == GroupCheck::kFailed) return 1;
+  if (EnsureMailGroup(console) == GroupCheck::kFailed) return 1;
 
-  console_.Print("Checking sendmail configurationg file...");
-  if (!ConfirmPath(console_, kSendmailCfKey, SendMailCfFile,
+  console.Print("Checking sendmail configurationg file...");
+  if (!ConfirmPath(console, kSendmailCfKey, settings.SendMailCfFile,
                    "Is this the correct path of sendmail.cf file? ( Y/N ): ",
                    "Enter full path of sendmail.cf file: "))
     return 1;
-  console_.Print("Checking sendmail process id file...\t");
-  if (!ConfirmPath(console_, kSendmailPidKey, SendMailPIDFile,
+  console.Print("Checking sendmail process id file...\t");
+  if (!ConfirmPath(console, kSendmailPidKey, settings.SendMailPIDFile,
                    "Is this the correct path of sendmail.pid file? ( Y/N ): ",
                    "Enter full path of sendmail.pid file: "))
     return 1;
 
-  const std::string host_name = HostName(console_);
+  const std::string host_name = HostName(console);
 
   // The template is read before anything is touched, so an unreadable one
   // leaves the live file and any older backup as they were.
   std::string template_text, err;
-  if (!ReadWholeFile(kTemplate, &template_text, &err)) return Fail(console_, err);
+  if (!ReadWholeFile(kTemplate, &template_text, &err)) return FailStage(console, err);
   SendmailFiles files;
-  files.cf = SendMailCfFile;
+  files.cf = settings.SendMailCfFile;
   files.mc = McFileOf(files.cf);
-  files.domain_list = std::string(InsFolder) + "/etc/VirtualDomains";
+  files.domain_list = std::string(settings.InsFolder) + "/etc/VirtualDomains";
   files.cf_existed = PathExists(files.cf.c_str());
-  if (files.cf_existed && !ReadWholeFile(files.cf, &files.old_cf, &err)) return Fail(console_, err);
+  if (files.cf_existed && !ReadWholeFile(files.cf, &files.old_cf, &err))
+    return FailStage(console, err);
   const bool through_mc = files.cf_existed &&
                           ReadWholeFile(files.mc, &files.old_mc, &err, &files.mc_stat) &&
                           MadeFromMc(files.old_cf, files.old_mc);
   const bool done =
-      through_mc
-          ? HookThroughMc(files, InsFolder, journal_, &err)
-          : WriteFromTemplate(files, FillSendmailTemplate(template_text, InsFolder, host_name),
-                              journal_, &err);
-  if (!done) return Fail(console_, err);
+      through_mc ? HookThroughMc(files, settings.InsFolder, journal, &err)
+                 : WriteFromTemplate(
+                       files, FillSendmailTemplate(template_text, settings.InsFolder, host_name),
+                       journal, &err);
+  if (!done) return FailStage(console, err);
 
-  std::string older;
   if (CanOpenForReading(kLinuxConf)) {
-    if (MakeBackupCopy(kLinuxConf, &older, &err)) journal_.BackupMade(kLinuxConf, older);
+    BackUpJournaled(kLinuxConf, journal, &err);  // without a copy the file stays as it is
   } else {
     // O_EXCL: a path that exists but does not open (a dangling link) is left alone.
     int fd = open(kLinuxConf, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
     if (fd >= 0) {
       close(fd);
-      journal_.Created(kLinuxConf);
+      journal.Created(kLinuxConf);
     }
   }
   return 0;
