@@ -23,8 +23,9 @@
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/install_lock.h"
-#include "host/service_manager.h"
 #include "host/replace_file.h"
+#include "host/service_manager.h"
+#include "payload/payload.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ int main(int argc, char** argv) {
   console.PrintLine("Extracting the package...");
   InstallInterruptHandler();
   std::string refusal;
-  if (Decode(InstallerFolder(), &refusal) != 0) {
+  if (Decode(InstallerFolder(), std::string_view(kPayloadText, kPayloadTextSize), &refusal) != 0) {
     if (!refusal.empty()) console.PrintLine(refusal);
     console.PrintLine("Error while extracting the package");
     RemoveDir(kWorkingFolder);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/write_all.h"
 #include "host/command.h"
 #include "host/files.h"
 #include "host/replace_file.h"

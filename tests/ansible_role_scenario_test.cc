@@ -41,7 +41,9 @@ constexpr char kBoot[] =
 // The preview's view is an overlay whose upper folder lies in /tmp; inside
 // the sandbox, / is an overlay itself, which the kernel refuses to carry an
 // upper folder. A host's own /tmp is a plain file system, as this one is.
-constexpr char kPlainTmp[] = "mount -t tmpfs -o mode=1777 qvtmp /tmp\n";
+// -n: mount would otherwise make /run/mount on a host that has none, and
+// that scaffolding would show as the role's change.
+constexpr char kPlainTmp[] = "mount -n -t tmpfs -o mode=1777 qvtmp /tmp\n";
 
 // A playbook applying the role to this host with the given role variables
 // (YAML lines, indented for the role's `vars`).

@@ -127,6 +127,10 @@ int StartService(const ServiceConf& conf) {
   if (pipe2(ready, O_CLOEXEC) != 0) return Complain(strerror(errno), kExitFailure);
   BlockServerSignals();
   fflush(stdout);
+  // The daemon is this program going on, not another one started: it keeps
+  // the bound listener, the held lock and the open log, so it forks where
+  // every other program is started through Spawn. Twice, so that the
+  // daemon is nobody's child once the middle process has ended.
   pid_t child = fork();
   if (child < 0) return Complain(strerror(errno), kExitFailure);
   if (child == 0) {

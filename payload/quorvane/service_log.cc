@@ -7,6 +7,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/write_all.h"
+
 namespace {
 
 constexpr char kCutNote[] = "(older lines removed: the log is kept under its size limit)\n";
@@ -56,6 +58,6 @@ void ServiceLog::KeepNewestHalf(off_t size) {
   kept.erase(0, first_line == std::string::npos ? kept.size() : first_line + 1);
   kept.insert(0, kCutNote);
   // O_APPEND writes at the end, which is the start once the file is cut.
-  if (ftruncate(fd_, 0) != 0 || write(fd_, kept.data(), kept.size()) < 0) {
+  if (ftruncate(fd_, 0) != 0 || !WriteAll(fd_, kept)) {
   }
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/mail_account.h"
+#include "common/write_all.h"
 #include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/mailbox_file.h"
 #include "payload/qvsml/mbox_lock.h"
@@ -148,7 +149,7 @@ bool SeparateFromLastMessage(int fd, off_t size) {
     return false;
   const char* missing = tail[1] != '\n' ? "\n\n" : tail[0] != '\n' ? "\n" : "";
   const size_t length = strlen(missing);
-  return length == 0 || write(fd, missing, length) == static_cast<ssize_t>(length);
+  return WriteAll(fd, missing, length);
 }
 
 // Appends the message under the locks; the mailbox is cut back to its

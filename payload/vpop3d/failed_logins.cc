@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include <string>
 
 #include "common/mail_account.h"
+#include "common/write_all.h"
 #include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/service_conf.h"
-#include "payload/qvsml/write_all.h"
 #include "payload/vpop3d/failed_logins.h"
 #include "payload/vpop3d/login.h"
 #include "payload/vpop3d/login_gate.h"
@@ -137,6 +137,8 @@ int RunSplitSession(int in_fd, int out_fd, SessionSettings settings) {
   if (geteuid() != 0) return Unavailable(out_fd, "vpop3d must be started as root");
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, gate) != 0)
     return Unavailable(out_fd, "POP3 service unavailable");
+  // The reader is this program going on with less privilege, not another
+  // program: it forks where every other program is started through Spawn.
   const pid_t reader = fork();
   if (reader < 0) return Unavailable(out_fd, "POP3 service unavailable");
   if (reader == 0) {
