@@ -16,15 +16,15 @@
 
 #include <string>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "common/remove_dir.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
-#include "mail/sendmail_mc.h"
+#include "mailfiles/sendmail_mc.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
+#include "common/service_manager.h"
 #include "host/backup_copy.h"
 #include "host/files.h"
 #include "host/replace_file.h"
-#include "host/service_manager.h"
-#include "mail/inetd_conf.h"
-#include "mail/xinetd_entry.h"
+#include "mailfiles/inetd_conf.h"
+#include "mailfiles/xinetd_entry.h"
 
 namespace {
 

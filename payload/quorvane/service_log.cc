@@ -7,6 +7,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/layout.h"
+
 namespace {
 
 constexpr char kCutNote[] = "(older lines removed: the log is kept under its size limit)\n";
@@ -14,7 +16,7 @@ constexpr char kCutNote[] = "(older lines removed: the log is kept under its siz
 }  // namespace
 
 std::string ServiceLogPath(const std::string& ins_folder) {
-  return ins_folder + "/log/quorvane.log";
+  return ins_folder + kLogSubfolder + "/" + kServiceLogFile;
 }
 
 ServiceLog::~ServiceLog() {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/mailbox_file.h"
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
 
   ServiceConf conf;
   std::string err;
-  if (!ReadServiceConf(kServiceConfFile, &conf, &err)) return Fail(EX_CONFIG, err);
+  if (!ReadServiceConf(kConfFile, &conf, &err)) return Fail(EX_CONFIG, err);
   std::vector<std::string> domains;
   if (!ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, &err))
     return Fail(EX_CONFIG, err);

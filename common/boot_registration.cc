@@ -1,9 +1,9 @@
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "host/service_manager.h"
+#include "common/service_manager.h"
 
 namespace {
 

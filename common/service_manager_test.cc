@@ -1,4 +1,4 @@
-#include "host/service_manager.h"
+#include "common/service_manager.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

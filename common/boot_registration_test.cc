@@ -1,4 +1,4 @@
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
