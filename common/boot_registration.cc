@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "common/layout.h"
 #include "common/service_manager.h"
 
 namespace {
@@ -12,42 +13,52 @@ constexpr char kUnitFile[] = "/etc/systemd/system/quorvane.service";
 
 // The service command does the work and answers with LSB exit codes; the
 // headers tell update-rc.d and chkconfig when to run it.
-constexpr char kInitScriptText[] =
-    "#!/bin/sh\n"
-    "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
-    "# chkconfig: 2345 90 10\n"
-    "# description: Quorvane server\n"
-    "### BEGIN INIT INFO\n"
-    "# Provides:          quorvane\n"
-    "# Required-Start:    $local_fs $remote_fs $network\n"
-    "# Required-Stop:     $local_fs $remote_fs $network\n"
-    "# Should-Start:      $named sendmail\n"
-    "# Should-Stop:       $named sendmail\n"
-    "# Default-Start:     2 3 4 5\n"
-    "# Default-Stop:      0 1 6\n"
-    "# Short-Description: Quorvane server\n"
-    "### END INIT INFO\n"
-    "\n"
-    "case \"$1\" in\n"
-    "  start|stop|restart|status) exec /usr/bin/quorvane \"$1\" ;;\n"
-    "  force-reload) exec /usr/bin/quorvane restart ;;\n"
-    "  *) echo \"Usage: $0 {start|stop|restart|force-reload|status}\" >&2; exit 2 ;;\n"
-    "esac\n";
+std::string InitScriptText() {
+  const std::string command = kQuorvaneCommand;
+  std::string text =
+      "#!/bin/sh\n"
+      "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
+      "# chkconfig: 2345 90 10\n"
+      "# description: Quorvane server\n"
+      "### BEGIN INIT INFO\n"
+      "# Provides:          quorvane\n"
+      "# Required-Start:    $local_fs $remote_fs $network\n"
+      "# Required-Stop:     $local_fs $remote_fs $network\n"
+      "# Should-Start:      $named sendmail\n"
+      "# Should-Stop:       $named sendmail\n"
+      "# Default-Start:     2 3 4 5\n"
+      "# Default-Stop:      0 1 6\n"
+      "# Short-Description: Quorvane server\n"
+      "### END INIT INFO\n"
+      "\n"
+      "case \"$1\" in\n";
+  text += "  start|stop|restart|status) exec " + command + " \"$1\" ;;\n";
+  text += "  force-reload) exec " + command + " restart ;;\n";
+  text +=
+      "  *) echo \"Usage: $0 {start|stop|restart|force-reload|status}\" >&2; exit 2 ;;\n"
+      "esac\n";
+  return text;
+}
 
 // `quorvane start` returns once the daemon it forked listens.
-constexpr char kUnitText[] =
-    "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
-    "[Unit]\n"
-    "Description=Quorvane server\n"
-    "After=network.target named.service sendmail.service\n"
-    "\n"
-    "[Service]\n"
-    "Type=forking\n"
-    "ExecStart=/usr/bin/quorvane start\n"
-    "ExecStop=/usr/bin/quorvane stop\n"
-    "\n"
-    "[Install]\n"
-    "WantedBy=multi-user.target\n";
+std::string UnitText() {
+  const std::string command = kQuorvaneCommand;
+  std::string text =
+      "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
+      "[Unit]\n"
+      "Description=Quorvane server\n"
+      "After=network.target named.service sendmail.service\n"
+      "\n"
+      "[Service]\n"
+      "Type=forking\n";
+  text += "ExecStart=" + command + " start\n";
+  text += "ExecStop=" + command + " stop\n";
+  text +=
+      "\n"
+      "[Install]\n"
+      "WantedBy=multi-user.target\n";
+  return text;
+}
 
 // A start link for the service ("S" + sequence + "quorvane") in `folder`.
 bool HasStartLink(const std::string& folder) {
@@ -102,9 +113,9 @@ BootRegistration PlanBootRegistration(const std::string& root) {
 std::string BootFileText(BootRegistration::Kind kind) {
   switch (kind) {
     case BootRegistration::Kind::kInitScript:
-      return kInitScriptText;
+      return InitScriptText();
     case BootRegistration::Kind::kSystemdUnit:
-      return kUnitText;
+      return UnitText();
     case BootRegistration::Kind::kNone:
       break;
   }

@@ -49,8 +49,8 @@ const Step kSteps[] = {
 // the member's mode in the package.
 constexpr mode_t kRootOnlyBits = 0755;
 
-// The stage's result when a copy fails: a failure stage that leaves
-// /usr/bin/quorvane alone, as a refused link does.
+// The stage's result when a copy fails: a failure stage that leaves the
+// service command's link alone, as a refused link does.
 constexpr unsigned char kCopyFailure = 3;
 
 // Copies package member `file` to `copy` in one step and checks that the

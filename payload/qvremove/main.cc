@@ -3,8 +3,8 @@
 //   qvremove [--purge]
 // It asks once (the answer may come on standard input), stops the service,
 // and removes in an order in which every step can be repeated: an
-// interrupted run is finished by running it again. /etc/Quorvane.conf goes
-// last, and only when every step succeeded.
+// interrupted run is finished by running it again. The configuration file
+// goes last, and only when every step succeeded.
 
 #include <errno.h>
 #include <pwd.h>

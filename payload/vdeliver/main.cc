@@ -1,6 +1,6 @@
 // vdeliver USER DOMAIN [-f SENDER]: sendmail's mailer for the virtual
 // domains. Appends the message on standard input to the user's mailbox,
-// /var/spool/vmail/<domain>/<user>, and answers with a sysexits code so
+// <kMailSpool>/<domain>/<user>, and answers with a sysexits code so
 // that sendmail bounces what can never be delivered and queues the rest.
 //
 // Rules: root only reads the configuration and the user list, then gives
