@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <string_view>
+
 #include "common/layout.h"
 #include "common/service_manager.h"
 
@@ -11,52 +13,54 @@ namespace {
 constexpr char kInitScript[] = "/etc/init.d/quorvane";
 constexpr char kUnitFile[] = "/etc/systemd/system/quorvane.service";
 
+// The boot files run the service command by its name in the layout, which
+// stands for kCommandMark in their texts.
+constexpr std::string_view kCommandMark = "@COMMAND@";
+
 // The service command does the work and answers with LSB exit codes; the
 // headers tell update-rc.d and chkconfig when to run it.
-std::string InitScriptText() {
-  const std::string command = kQuorvaneCommand;
-  std::string text =
-      "#!/bin/sh\n"
-      "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
-      "# chkconfig: 2345 90 10\n"
-      "# description: Quorvane server\n"
-      "### BEGIN INIT INFO\n"
-      "# Provides:          quorvane\n"
-      "# Required-Start:    $local_fs $remote_fs $network\n"
-      "# Required-Stop:     $local_fs $remote_fs $network\n"
-      "# Should-Start:      $named sendmail\n"
-      "# Should-Stop:       $named sendmail\n"
-      "# Default-Start:     2 3 4 5\n"
-      "# Default-Stop:      0 1 6\n"
-      "# Short-Description: Quorvane server\n"
-      "### END INIT INFO\n"
-      "\n"
-      "case \"$1\" in\n";
-  text += "  start|stop|restart|status) exec " + command + " \"$1\" ;;\n";
-  text += "  force-reload) exec " + command + " restart ;;\n";
-  text +=
-      "  *) echo \"Usage: $0 {start|stop|restart|force-reload|status}\" >&2; exit 2 ;;\n"
-      "esac\n";
-  return text;
-}
+constexpr char kInitScriptText[] =
+    "#!/bin/sh\n"
+    "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
+    "# chkconfig: 2345 90 10\n"
+    "# description: Quorvane server\n"
+    "### BEGIN INIT INFO\n"
+    "# Provides:          quorvane\n"
+    "# Required-Start:    $local_fs $remote_fs $network\n"
+    "# Required-Stop:     $local_fs $remote_fs $network\n"
+    "# Should-Start:      $named sendmail\n"
+    "# Should-Stop:       $named sendmail\n"
+    "# Default-Start:     2 3 4 5\n"
+    "# Default-Stop:      0 1 6\n"
+    "# Short-Description: Quorvane server\n"
+    "### END INIT INFO\n"
+    "\n"
+    "case \"$1\" in\n"
+    "  start|stop|restart|status) exec @COMMAND@ \"$1\" ;;\n"
+    "  force-reload) exec @COMMAND@ restart ;;\n"
+    "  *) echo \"Usage: $0 {start|stop|restart|force-reload|status}\" >&2; exit 2 ;;\n"
+    "esac\n";
 
 // `quorvane start` returns once the daemon it forked listens.
-std::string UnitText() {
-  const std::string command = kQuorvaneCommand;
-  std::string text =
-      "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
-      "[Unit]\n"
-      "Description=Quorvane server\n"
-      "After=network.target named.service sendmail.service\n"
-      "\n"
-      "[Service]\n"
-      "Type=forking\n";
-  text += "ExecStart=" + command + " start\n";
-  text += "ExecStop=" + command + " stop\n";
-  text +=
-      "\n"
-      "[Install]\n"
-      "WantedBy=multi-user.target\n";
+constexpr char kUnitText[] =
+    "# Starts the Quorvane server at boot. Written by qvinstall; qvremove takes it away.\n"
+    "[Unit]\n"
+    "Description=Quorvane server\n"
+    "After=network.target named.service sendmail.service\n"
+    "\n"
+    "[Service]\n"
+    "Type=forking\n"
+    "ExecStart=@COMMAND@ start\n"
+    "ExecStop=@COMMAND@ stop\n"
+    "\n"
+    "[Install]\n"
+    "WantedBy=multi-user.target\n";
+
+// `text` with the service command in place of every kCommandMark.
+std::string WithServiceCommand(std::string text) {
+  for (size_t at = text.find(kCommandMark); at != std::string::npos;
+       at = text.find(kCommandMark, at + 1))
+    text.replace(at, kCommandMark.size(), kQuorvaneCommand);
   return text;
 }
 
@@ -113,9 +117,9 @@ BootRegistration PlanBootRegistration(const std::string& root) {
 std::string BootFileText(BootRegistration::Kind kind) {
   switch (kind) {
     case BootRegistration::Kind::kInitScript:
-      return InitScriptText();
+      return WithServiceCommand(kInitScriptText);
     case BootRegistration::Kind::kSystemdUnit:
-      return UnitText();
+      return WithServiceCommand(kUnitText);
     case BootRegistration::Kind::kNone:
       break;
   }
