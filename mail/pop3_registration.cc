@@ -35,7 +35,7 @@ unsigned char Fail(Console& console, const std::string& why) {
 using Transform = std::string (*)(std::string_view content, std::string_view ins_folder);
 
 // Rewrites `path` through `transform`, keeping the old file as
-// `path`.qvbackup. 1 with errno set when the file cannot be read or the
+// BackupPathOf(`path`). 1 with errno set when the file cannot be read or the
 // new one cannot be put in place.
 unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const std::string& path,
                                 Transform transform, std::string_view ins_folder) {

@@ -92,7 +92,7 @@ struct SendmailFiles {
   struct stat mc_stat = {};
 };
 
-// Leaves `file`.qvbackup holding the file as it stands, for the rollback.
+// Leaves BackupPathOf(`file`) holding the file as it stands, for the rollback.
 bool BackUp(const std::string& file, InstallJournal& journal, std::string* err) {
   std::string older;
   if (!MakeBackupCopy(file, &older, err)) return false;
