@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "base/journaled_files.h"
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "deploy/address.h"
 #include "deploy/deploy_stages.h"
 #include "deploy/mail_account.h"
@@ -78,7 +78,7 @@ unsigned char CreateServiceFolders(const CGeneral& settings, Console& console,
   }
 
   // An access list left by an earlier installation keeps its addresses.
-  const std::string access_list = folder + "/etc/hosts.allow";
+  const std::string access_list = folder + kEtcSubfolder + "/" + kAccessListFile;
   if (!CanOpenForReading(access_list.c_str())) {
     uint8_t address[4];
     if (!AskAddress(console, address)) return 1;
@@ -98,7 +98,7 @@ unsigned char CreateServiceFolders(const CGeneral& settings, Console& console,
   if (!GiveSpoolToMailAccount(journal, mail_uid, mail_gid))
     return FailStage(console, std::string(kMailSpool) + " is not a real folder");
 
-  const std::string domains = folder + "/etc/VirtualDomains";
+  const std::string domains = folder + kEtcSubfolder + "/" + kVirtualDomainsFile;
   if (CanOpenForReading(domains.c_str())) return 0;
   return WriteList(console, journal, domains, kVirtualDomainsText);
 }

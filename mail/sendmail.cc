@@ -16,8 +16,8 @@
 #include <string>
 
 #include "base/journaled_files.h"
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "host/accounts.h"
 #include "host/command.h"
 #include "host/files.h"
@@ -25,9 +25,9 @@
 #include "host/replace_file.h"
 #include "mail/mail_stages.h"
 #include "mail/sendmail_check.h"
-#include "mail/sendmail_mc.h"
-#include "mail/sendmail_options.h"
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_mc.h"
+#include "mailfiles/sendmail_options.h"
+#include "mailfiles/sendmail_template.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ unsigned char HookIntoSendmail(CGeneral& settings, Console& console, InstallJour
   SendmailFiles files;
   files.cf = settings.SendMailCfFile;
   files.mc = McFileOf(files.cf);
-  files.domain_list = std::string(settings.InsFolder) + "/etc/VirtualDomains";
+  files.domain_list = std::string(settings.InsFolder) + kEtcSubfolder + "/" + kVirtualDomainsFile;
   files.cf_existed = PathExists(files.cf.c_str());
   if (files.cf_existed && !ReadWholeFile(files.cf, &files.old_cf, &err))
     return FailStage(console, err);

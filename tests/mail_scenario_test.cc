@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_template.h"
 #include "sandbox/sandbox.h"
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"

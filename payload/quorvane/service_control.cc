@@ -21,6 +21,7 @@
 
 #include <string>
 
+#include "common/layout.h"
 #include "payload/quorvane/pid_file.h"
 #include "payload/quorvane/server.h"
 #include "payload/quorvane/service_log.h"
@@ -44,7 +45,7 @@ std::string ZoneDefaultsText(const ServiceConf& conf) {
 
 bool LoadSettings(ServerSettings* settings, std::string* err) {
   ServiceConf conf;
-  if (!ReadServiceConf(kServiceConfFile, &conf, err)) return false;
+  if (!ReadServiceConf(kConfFile, &conf, err)) return false;
   ServerSettings loaded;
   if (!ReadAccessList(AccessListPath(conf.InsFolder), &loaded.access, err)) return false;
   loaded.port = conf.Port;

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/layout.h"
 #include "common/write_all.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr char kCutNote[] = "(older lines removed: the log is kept under its siz
 }  // namespace
 
 std::string ServiceLogPath(const std::string& ins_folder) {
-  return ins_folder + "/log/quorvane.log";
+  return ins_folder + kLogSubfolder + "/" + kServiceLogFile;
 }
 
 ServiceLog::~ServiceLog() {

@@ -21,6 +21,7 @@
 
 #include <string>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "common/write_all.h"
 #include "payload/qvsml/give_up_root.h"
@@ -89,7 +90,7 @@ Outcome Monitor(int gate_fd, const std::string& peer, const SessionSettings& set
   FailedLogins failures;
   std::string err;
   // Without the record of failures no login is judged at all.
-  const bool judging = ReadServiceConf(kServiceConfFile, &conf, &err) &&
+  const bool judging = ReadServiceConf(kConfFile, &conf, &err) &&
                        failures.Open(FailedLogins::PathIn(conf.InsFolder), &err);
   int failed = 0;
   GateRequest request;
