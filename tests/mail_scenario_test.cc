@@ -10,6 +10,7 @@
 
 #include "mail/sendmail_template.h"
 #include "sandbox/sandbox.h"
+#include "tests/default_conf.h"
 #include "tests/installer_run.h"
 #include "tests/mail_daemons.h"
 #include "tests/transcript.h"
@@ -107,21 +108,7 @@ TEST(MailScenarioTest, ViaXinetdWithGroupsPresent) {
 
   auto conf = sandbox.ReadAfter("/etc/Quorvane.conf");
   ASSERT_TRUE(conf);
-  EXPECT_EQ(*conf,
-            "#  Configuration file for Quorvane\n"
-            "DNSType \"BIND9\"\n"
-            "Port 33333\n"
-            "NamedConfFile \"/etc/named.conf\"\n"
-            "NamedPIDFile \"/var/run/named/named.pid\"\n"
-            "SendMailPIDFile \"/var/run/sendmail.pid\"\n"
-            "AutoDisconnectTime 30\n"
-            "Refresh 28800\n"
-            "Retry 7200\n"
-            "Expire 604800\n"
-            "ttl 86400\n"
-            "ns1 \"@\"\n"
-            "InsFolder \"/usr/local/quorvane\"\n"
-            "RFolder \"/var/quorvane\"\n");
+  EXPECT_EQ(*conf, DefaultConfText("/var/run/sendmail.pid"));
   EXPECT_EQ(conf->size(), 309u);
 }
 
