@@ -82,6 +82,10 @@ void SeedMailHost(Sandbox& sandbox);
 // Seeds a popusers group with gid 4242 in place of the host's own, if any.
 void SeedPopusersGroup(Sandbox& sandbox);
 
+// A mail host whose popusers group already exists, so the server stage
+// asks no group question: SeedMailHost and SeedPopusersGroup.
+void SeedMailHostWithGroups(Sandbox& sandbox);
+
 // Seeds /etc/group and /etc/gshadow without the mail group.
 void SeedWithoutMailGroup(Sandbox& sandbox);
 

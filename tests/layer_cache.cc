@@ -106,9 +106,9 @@ bool Build(const std::vector<std::string>& packages, const std::vector<std::stri
   }
   std::string names;
   for (const std::string& package : packages) names.append(" ").append(Quote(package));
-  const std::string download = AptGet(
-      "install --download-only --no-install-recommends -y -q -o Dir::Cache::archives=" +
-      Quote(debs) + names);
+  const std::string download =
+      AptGet("install --download-only --no-install-recommends -y -q -o Dir::Cache::archives=" +
+             Quote(debs) + names);
   if (!RunOnHost(download, log) &&
       !(RunOnHost(AptGet("update -q"), log) && RunOnHost(download, log))) {
     *err = "downloading" + names + " failed:" + Tail(ReadText(log), 6);

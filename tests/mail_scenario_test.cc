@@ -33,13 +33,6 @@ std::string InstalledSendmailCf() {
   return text.str();
 }
 
-// A mail host whose popusers group already exists, so the server stage
-// asks no group question.
-void SeedMailHostWithGroups(Sandbox& sandbox) {
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
-}
-
 std::string TranscriptAfterSendmail(const char* super_server) {
   return Line("Success") + Line("Updating pop3 server...") + Line("Success") +
          RunEnding(/*started=*/false, super_server);

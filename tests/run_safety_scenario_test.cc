@@ -142,8 +142,7 @@ TEST(RunSafetyScenarioTest, StopSignalStopsTheRunningCommand) {
 // A useradd that refuses gives the stage's error text line a cause.
 TEST(RunSafetyScenarioTest, RefusedUserCreationNamesACause) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   sandbox.Seed("/usr/sbin/useradd", "#!/bin/sh\nexit 1\n", 0755);
   RunResult run = RunInstaller(sandbox, ServerAnswers(MailPart::kGroupPresent));
 

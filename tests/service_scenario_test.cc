@@ -113,8 +113,7 @@ TEST(ServiceScenarioTest, StartedServerAnswersListedClientsUntilStopped) {
 
 TEST(ServiceScenarioTest, LdconfigTakesThePackageLibrariesAndTheServerDropsRoot) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   RunResult run = InstallThen(sandbox, kDefaultMailAnswers,
                               "ldconfig 2>&1; ldconfig -p | grep -E 'libqv|libstdc\\+\\+-libc6' | "
                               "sed 's/ (.*//'; stat -c %U /proc/$(cat " +
@@ -155,8 +154,7 @@ TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
     SCOPED_TRACE(c.name);
     Sandbox sandbox;
     if (c.mail) {
-      SeedMailHost(sandbox);
-      SeedPopusersGroup(sandbox);
+      SeedMailHostWithGroups(sandbox);
     } else {
       SeedStandardHost(sandbox);
     }
@@ -180,8 +178,7 @@ TEST(ServiceScenarioTest, QvremoveLeavesOnlyWhatTheReadmeNames) {
 // xinetd restarts only once qvremove holds the interrupt for later.
 TEST(ServiceScenarioTest, InterruptedQvremoveFinishesWhenRunAgain) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   ASSERT_EQ(RunInstaller(sandbox, kDefaultMailAnswers).exit_status, 0);
   sandbox.Seed("/etc/rc.d/init.d/xinetd",
                "#!/bin/sh\n" + std::string(kAwaitFunctions) + "await_deferred qvremove " +
@@ -214,8 +211,7 @@ TEST(ServiceScenarioTest, InterruptedQvremoveFinishesWhenRunAgain) {
 // /usr/bin/quorvane pointed elsewhere.
 TEST(ServiceScenarioTest, QvremoveKeepsWhatTheAdministratorChanged) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   sandbox.SeedRemoved("/etc/xinetd.d/ipop3");
   const std::string original = "#pop-3\tstream\ttcp\tnowait\troot\t/usr/sbin/tcpd\tipop3d\n";
   sandbox.Seed("/etc/inetd.conf", original);
@@ -255,8 +251,7 @@ TEST(ServiceScenarioTest, MailListsEditedFromTheConsoleStayUnlessPurged) {
   for (bool purge : {false, true}) {
     SCOPED_TRACE(purge ? "purged" : "kept");
     Sandbox sandbox;
-    SeedMailHost(sandbox);
-    SeedPopusersGroup(sandbox);
+    SeedMailHostWithGroups(sandbox);
     RunResult run = InstallThen(sandbox, kDefaultMailAnswers, kAdministration);
     const std::string not_running =
         Line("sendmail is not running; it reads the domain list when it starts");
