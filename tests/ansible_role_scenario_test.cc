@@ -112,6 +112,9 @@ bool SetUpStockDebian(Sandbox& sandbox, std::string* err) {
   if (!AddStockHostLayers(sandbox, SuperServer::kXinetd, err)) return false;
   // sendmail waits a minute for a host name that is not fully qualified.
   sandbox.Seed("/etc/hosts", "127.0.0.1\tlocalhost\n127.0.1.1\tqvhost.example.test qvhost\n");
+  // A booted host has the folder where mount(8) keeps its table; without
+  // it, the mount of kPlainTmp would make it and show in the change set.
+  sandbox.SeedDir("/run/mount");
   sandbox.Seed(kPlaybook, Playbook(kDebianVars));
   return true;
 }
