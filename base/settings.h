@@ -31,7 +31,7 @@ class CGeneral {
   unsigned char GCreateFolders(unsigned char mail);
   // Programs and links; non-zero results are failure stages 2 or 3 (deploy/copy_files.cc).
   unsigned char CopyFiles(unsigned char mail);
-  // /etc/Quorvane.conf (config/conf_file.cc).
+  // The configuration file (config/conf_file.cc).
   unsigned char CreateConf();
   // Undoes this run's work after a failure at `stage` (driver/rollback.cc).
   void QVRemove(unsigned char stage, unsigned char mail);

@@ -96,7 +96,7 @@ kPayloadTextSize:
 	.section .note.GNU-stack,"",@progbits
 ASM
 g++ -O2 -std=c++20 -pthread -I"$src" -o "$work/probe" "$src/bench/probe.cc" "$work/blob.S" \
-  "$build/libqvcore.a"
+  "$build/libqvcore.a" "$build/common/libqvcommon.a"
 rm "$work/qv.ecd"
 mkdir "$work/dist"
 cp "$build/dist/decode" "$work/dist/"

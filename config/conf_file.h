@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/paths.h"
+#include "common/layout.h"
 
 class CGeneral;
 

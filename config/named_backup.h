@@ -6,7 +6,7 @@
 #include "base/console.h"
 #include "base/journal.h"
 
-// Prints the line "cp <file> <file>.qvbackup", makes the backup copy (an
+// Prints the line "cp <file> <backup>" (BackupPathOf), makes the backup copy (an
 // older one is kept under a numbered name) and records it in `journal` only
 // when this copy made it. A failed copy is not reported: the installation
 // goes on without a backup.

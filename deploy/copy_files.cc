@@ -1,6 +1,6 @@
 // Copies the service's programs and libraries from the package folder (the
-// current directory) into the installation's bin folder and links them into
-// /usr/lib and /usr/bin. A copy is a new file put in place in one step,
+// current directory) into the installation's bin folder and links them where
+// the layout names them. A copy is a new file put in place in one step,
 // with a mode that only root can write, and judged by its effect: the whole
 // member is there. Whatever a copy or a link replaces is set aside for the
 // rollback.
@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 
@@ -36,24 +36,21 @@ struct Step {
 };
 
 const Step kSteps[] = {
-    {"libqvdns-0.1.so", "/usr/lib/libqvdns-0.1.so", LinkKind::kAsked, false, 2,
-     &kOverwriteLibqvdnsKey},
-    {"libqvsml-0.1.so", "/usr/lib/libqvsml-0.1.so", LinkKind::kAsked, false, 3,
-     &kOverwriteLibqvsmlKey},
-    {"libstdc++-3-libc6.2-2-2.10.0.so", "/usr/lib/libstdc++-libc6.2-2.so.3", LinkKind::kQuiet, true,
-     0, nullptr},
-    {"vpop3d", nullptr, LinkKind::kNone, true, 0, nullptr},
-    {"vdeliver", nullptr, LinkKind::kNone, true, 0, nullptr},
-    {"quorvane", kQuorvaneCommand, LinkKind::kAsked, false, 3, &kOverwriteQuorvaneKey},
-    {"qvremove", nullptr, LinkKind::kNone, false, 0, nullptr},
+    {kQvdnsMember, kQvdnsLink, LinkKind::kAsked, false, 2, &kOverwriteLibqvdnsKey},
+    {kQvsmlMember, kQvsmlLink, LinkKind::kAsked, false, 3, &kOverwriteLibqvsmlKey},
+    {kRuntimeMember, kRuntimeLink, LinkKind::kQuiet, true, 0, nullptr},
+    {kVpop3dMember, nullptr, LinkKind::kNone, true, 0, nullptr},
+    {kVdeliverMember, nullptr, LinkKind::kNone, true, 0, nullptr},
+    {kQuorvaneMember, kQuorvaneCommand, LinkKind::kAsked, false, 3, &kOverwriteQuorvaneKey},
+    {kQvremoveMember, nullptr, LinkKind::kNone, false, 0, nullptr},
 };
 
 // Root runs and reads what lands in bin: nobody else may write it, whatever
 // the member's mode in the package.
 constexpr mode_t kRootOnlyBits = 0755;
 
-// The stage's result when a copy fails: a failure stage that leaves
-// /usr/bin/quorvane alone, as a refused link does.
+// The stage's result when a copy fails: a failure stage that leaves the
+// service command's link alone, as a refused link does.
 constexpr unsigned char kCopyFailure = 3;
 
 // Copies package member `file` to `copy` in one step and checks that the
@@ -101,7 +98,7 @@ bool ReplaceWithLink(const std::string& target, const char* link, InstallJournal
 }  // namespace
 
 unsigned char CGeneral::CopyFiles(unsigned char mail) {
-  const std::string bin_folder = std::string(InsFolder) + "/bin/";
+  const std::string bin_folder = std::string(InsFolder) + kBinSubfolder + "/";
   for (const Step& step : kSteps) {
     if (step.mail_only && !mail) continue;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "deploy/address.h"
 #include "deploy/mail_account.h"
 #include "host/files.h"
@@ -74,7 +74,7 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   }
 
   // An access list left by an earlier installation keeps its addresses.
-  const std::string access_list = folder + "/etc/hosts.allow";
+  const std::string access_list = folder + kEtcSubfolder + "/" + kAccessListFile;
   if (!CanOpenForReading(access_list.c_str())) {
     uint8_t address[4];
     if (!AskAddress(console_, address)) return 1;
@@ -102,7 +102,7 @@ unsigned char CGeneral::GCreateFolders(unsigned char mail) {
   if (!GiveSpoolToMailAccount(journal_, mail_uid, mail_gid))
     return Fail(console_, std::string(kMailSpool) + " is not a real folder");
 
-  const std::string domains = folder + "/etc/VirtualDomains";
+  const std::string domains = folder + kEtcSubfolder + "/" + kVirtualDomainsFile;
   if (CanOpenForReading(domains.c_str())) return 0;
   return WriteList(console_, journal_, domains, kVirtualDomainsText);
 }

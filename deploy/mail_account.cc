@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "base/paths.h"
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "host/accounts.h"
 #include "host/files.h"

@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <sys/stat.h>
 
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 #include "host/command.h"
 #include "host/replace_file.h"
 

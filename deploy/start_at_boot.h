@@ -1,7 +1,7 @@
 #pragma once
 
 // Registers the installed service with the host's service manager
-// (host/boot_registration), so that it comes back after a reboot.
+// (common/boot_registration), so that it comes back after a reboot.
 
 #include <string>
 

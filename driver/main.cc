@@ -12,7 +12,9 @@
 #include "base/answer_file.h"
 #include "base/console.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "common/remove_dir.h"
+#include "common/service_manager.h"
 #include "config/conf_file.h"
 #include "deploy/start_at_boot.h"
 #include "driver/arguments.h"
@@ -23,8 +25,8 @@
 #include "host/extract.h"
 #include "host/files.h"
 #include "host/install_lock.h"
-#include "host/service_manager.h"
 #include "host/replace_file.h"
+#include "payload/payload.h"
 
 namespace {
 
@@ -89,7 +91,7 @@ void RegisterWithServiceManager(Console& console) {
 
 void OfferToStart(Console& console) {
   if (AskYesNo(console, kStartKey, "Do want to start Quorvane now? (Y/N): ") == YesNo::kYes)
-    RunEchoed("/usr/bin/quorvane start", console.out());
+    RunEchoed(std::string(kQuorvaneCommand) + " start", console.out());
 }
 
 // Answers --help and --version, refuses what it does not know, and reads
@@ -141,7 +143,7 @@ int main(int argc, char** argv) {
   console.PrintLine("Extracting the package...");
   InstallInterruptHandler();
   std::string refusal;
-  if (Decode(InstallerFolder(), &refusal) != 0) {
+  if (Decode(InstallerFolder(), std::string_view(kPayloadText, kPayloadTextSize), &refusal) != 0) {
     if (!refusal.empty()) console.PrintLine(refusal);
     console.PrintLine("Error while extracting the package");
     RemoveDir(kWorkingFolder);

@@ -5,7 +5,7 @@
 //   made, and give an older backup its name back;
 // - remove only what this run created, except where a failure stage says
 //   otherwise (the system user, the mail folders and the root folder when
-//   this run made them and they are empty, /usr/bin/quorvane); the mail
+//   this run made them and they are empty, the service command); the mail
 //   account goes only when this run made it;
 // - never follow a link to change a mode or an owner back;
 // - an installation folder the administrator took over keeps what it held.
@@ -16,15 +16,15 @@
 
 #include <string>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "common/remove_dir.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/extract.h"
 #include "host/files.h"
-#include "mail/sendmail_mc.h"
+#include "mailfiles/sendmail_mc.h"
 
 namespace {
 

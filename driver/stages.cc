@@ -4,9 +4,9 @@
 
 #include "base/console.h"
 #include "base/settings.h"
+#include "common/service_manager.h"
 #include "host/command.h"
 #include "host/running_command.h"
-#include "host/service_manager.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // nothing.
 
 #include "fuzz/fuzz_check.h"
-#include "mail/inetd_conf.h"
+#include "mailfiles/inetd_conf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider provider(data, size);

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "fuzz/fuzz_check.h"
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_template.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "mail/xinetd_entry.h"
+#include "mailfiles/xinetd_entry.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/layout.h"
 #include "host/files.h"
 #include "host/replace_file.h"
 
@@ -39,7 +40,7 @@ bool NumberOlderBackup(const std::string& backup, std::string* older, std::strin
 
 }  // namespace
 
-std::string BackupPathOf(const std::string& file) { return file + ".qvbackup"; }
+std::string BackupPathOf(const std::string& file) { return file + kBackupSuffix; }
 
 bool MakeBackupCopy(const std::string& file, std::string* older, std::string* err) {
   older->clear();

@@ -3,14 +3,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <ostream>
 #include <vector>
 
+#include "common/spawn.h"
 #include "host/running_command.h"
 
 namespace {
@@ -26,63 +25,23 @@ bool IsShellSafe(char c) {
 // a daemon the command started may hold the pipe open after it ended.
 constexpr int kPollMilliseconds = 50;
 
-// What a command finds in its environment: the fixed search path and the
-// few variables that say how to talk to the administrator, as init scripts
-// get them from the system's service command; nothing else of the shell the
-// installer was started from.
-class CommandEnvironment {
- public:
-  CommandEnvironment() {
-    entries_.push_back(kSearchPath);
-    for (const char* name : {"TERM", "LANG", "LC_ALL"}) {
-      if (const char* value = getenv(name)) entries_.push_back(std::string(name) + "=" + value);
-    }
-    for (const std::string& entry : entries_) pointers_.push_back(const_cast<char*>(entry.c_str()));
-    pointers_.push_back(nullptr);
-  }
-  char** get() { return pointers_.data(); }
-
- private:
-  static constexpr char kSearchPath[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
-  std::vector<std::string> entries_;
-  std::vector<char*> pointers_;
-};
-
 // Starts /bin/sh -c on the command line, its output on `output_fd`, and
 // records it for the interrupt handler. Returns 0 or the error number.
 int StartShell(const std::string& command_line, int output_fd, pid_t* pid) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Default dispositions and an empty mask: the child never runs the
-  // installer's handler and gets the signals the installer blocks. Its own
-  // process group lets the interrupt handler stop the whole command. In
-  // that group it is in the terminal's background, where a terminal set to
-  // `tostop` would stop it at its first message: SIGTTOU stays ignored.
+  // The environment is the fixed search path and the few variables that say
+  // how to talk to the administrator, as init scripts get them from the
+  // system's service command. Its own process group lets the interrupt
+  // handler stop the whole command. In that group it is in the terminal's
+  // background, where a terminal set to `tostop` would stop it at its first
+  // message: SIGTTOU stays ignored.
   signal(SIGTTOU, SIG_IGN);
-  sigset_t all_but_ttou, none;
-  sigfillset(&all_but_ttou);
-  sigdelset(&all_but_ttou, SIGTTOU);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all_but_ttou);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-  const char* argv[] = {"sh", "-c", command_line.c_str(), nullptr};
-  CommandEnvironment environment;
-  int error;
-  {
-    StopSignalsBlocked blocked;  // the handler must know of every command that runs
-    error = posix_spawn(pid, "/bin/sh", &actions, &attributes, const_cast<char**>(argv),
-                        environment.get());
-    if (error == 0) SetRunningCommand(*pid);
-  }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
+  SpawnOptions options;
+  options.stdout_fd = output_fd;
+  options.own_process_group = true;
+  options.kept_dispositions = {SIGTTOU};
+  StopSignalsBlocked blocked;  // the handler must know of every command that runs
+  const int error = Spawn("/bin/sh", {"sh", "-c", command_line}, options, pid);
+  if (error == 0) SetRunningCommand(*pid);
   return error;
 }
 
@@ -167,6 +126,8 @@ void ShellCommand::WaitUntilEnded() {
   }
   Reap(0);
 }
+
+bool ShellCommand::HasEnded() { return pid_ <= 0 || Reap(WNOHANG); }
 
 size_t ShellCommand::Finish(char* output, size_t capacity) {
   if (pid_ < 0) return 0;

@@ -55,6 +55,9 @@ class ShellCommand {
 
   // False when the command could not be started; errno says why.
   bool started() const { return pid_ > 0; }
+  // True once the command has ended (or never started); its output may
+  // still wait to be read by Finish.
+  bool HasEnded();
   // Reads up to `capacity` bytes of output into `output` (the rest is
   // drained and dropped), then waits for the command. Returns the bytes kept.
   size_t Finish(char* output = nullptr, size_t capacity = 0);

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/parent_state.h"
+
 namespace {
 
 TEST(CommandTest, QuotesOnlyWhatTheShellWouldInterpret) {
@@ -77,29 +79,13 @@ TEST(CommandTest, CommandsNeverReadTheInstallersInput) {
 // environment, not the signals it ignores or blocks. SIGTTOU is ignored so
 // that a command in the terminal's background can always write to it.
 TEST(CommandTest, CommandsStartWithAFixedEnvironmentAndDefaultSignals) {
-  const std::string old_path = getenv("PATH") ? getenv("PATH") : "";
-  setenv("QV_FROM_THE_ADMINISTRATORS_SHELL", "1", 1);
-  setenv("PATH", "/tmp/qv-not-searched", 1);
-  struct sigaction ignore = {}, old_pipe;
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &ignore, &old_pipe);
-  sigset_t term, old_mask;
-  sigemptyset(&term);
-  sigaddset(&term, SIGTERM);
-  sigprocmask(SIG_BLOCK, &term, &old_mask);
-
   std::ostringstream out;
-  // Signals 1 to 31 only: the C library keeps two real-time signals of its own.
-  RunEchoed(R"sh(env | grep -v -E '^(PWD|TERM|LANG|LC_ALL)=' | sort
-for set in SigBlk SigIgn; do
-  bits=$(awk -v set="$set:" '$1 == set { print $2 }' /proc/$$/status)
-  echo "$set $(( 0x$bits & 0x7fffffff ))"
-done)sh",
-            out);
-  sigprocmask(SIG_SETMASK, &old_mask, nullptr);
-  sigaction(SIGPIPE, &old_pipe, nullptr);
-  unsetenv("QV_FROM_THE_ADMINISTRATORS_SHELL");
-  setenv("PATH", old_path.c_str(), 1);
+  {
+    ForeignParentState foreign;
+    RunEchoed(
+        std::string("env | grep -v -E '^(PWD|TERM|LANG|LC_ALL)=' | sort\n") + kPrintSignalState,
+        out);
+  }
 
   EXPECT_EQ(out.str(),
             "PATH=/usr/sbin:/usr/bin:/sbin:/bin\n"

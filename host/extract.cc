@@ -2,19 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/remove_dir.h"
+#include "common/write_all.h"
 #include "host/command.h"
 #include "host/decode_tool.h"
 #include "host/files.h"
 #include "host/private_folder.h"
-#include "payload/payload.h"
 
 namespace {
 
@@ -31,54 +29,34 @@ bool SpliceAll(int fd, const char* text, size_t size) {
     struct iovec piece = {const_cast<char*>(text + done), size - done};
     ssize_t n = vmsplice(fd, &piece, 1, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return WriteAll(fd, std::string_view(text + done, size - done));
+    if (n < 0) return WriteAll(fd, text + done, size - done);
     if (n == 0) return false;
     done += static_cast<size_t>(n);
   }
   return true;
 }
 
-// In the feeding child: writes the payload text exactly as stored, without
-// a final line feed, into the named pipe `path` once the decoder opens it.
-[[noreturn]] void FeedPayload(const char* path) {
-  int fd = open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) _exit(1);
-  fcntl(fd, F_SETPIPE_SZ, kFeedPipeSize);
-  _exit(SpliceAll(fd, kPayloadText, kPayloadTextSize) && close(fd) == 0 ? 0 : 1);
-}
+// How long to wait before looking again whether the decoder has opened
+// its end of the named pipe.
+constexpr int kOpenRetryMilliseconds = 10;
 
-// Makes `path` a named pipe that a child process fills with the payload
-// text, so the text never lies on disk beside the archive it decodes to.
-// Returns the child's id, or -1 when none was started.
-pid_t StartPayloadFeed(const char* path) {
-  if (mkfifo(path, 0600) != 0) return -1;
-  // The child must not run the installer's signal handlers, not even
-  // between fork and resetting them; it dies with the installer.
-  sigset_t all, saved;
-  sigfillset(&all);
-  sigprocmask(SIG_SETMASK, &all, &saved);
-  pid_t parent = getpid();
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (int signal_number = 1; signal_number < NSIG; ++signal_number)
-      signal(signal_number, SIG_DFL);
-    signal(SIGPIPE, SIG_IGN);  // a decoder that stops early ends the feed by EPIPE
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(1);
-    sigprocmask(SIG_SETMASK, &saved, nullptr);
-    FeedPayload(path);
+// Writes the package text exactly as stored, without a final line feed,
+// into the named pipe `path` once the decoder has opened it, so the text
+// never lies on disk beside the archive it decodes to. False when the
+// decoder ended without opening the pipe or stopped reading early (the
+// installer ignores SIGPIPE, so that shows as EPIPE).
+bool FeedPackage(const char* path, std::string_view text, ShellCommand& decoder) {
+  int fd;
+  // Opening the writing end without blocking fails until the decoder has
+  // opened the reading end; a decoder that ended never will.
+  while ((fd = open(path, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)) < 0) {
+    if (errno != ENXIO && errno != EINTR) return false;
+    if (decoder.HasEnded()) return false;
+    poll(nullptr, 0, kOpenRetryMilliseconds);
   }
-  sigprocmask(SIG_SETMASK, &saved, nullptr);
-  if (pid < 0) unlink(path);  // a pipe nobody fills would hold the decoder forever
-  return pid;
-}
-
-// Ends the feed, whether the decoder read it all or never opened the pipe.
-void StopPayloadFeed(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGKILL);
-  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  fcntl(fd, F_SETPIPE_SZ, kFeedPipeSize);  // a smaller pipe only takes more writes
+  const bool fed = fcntl(fd, F_SETFL, 0) == 0 && SpliceAll(fd, text.data(), text.size());
+  return close(fd) == 0 && fed;
 }
 
 unsigned char Refuse(std::string* refusal, const std::string& why) {
@@ -88,7 +66,8 @@ unsigned char Refuse(std::string* refusal, const std::string& why) {
 
 }  // namespace
 
-unsigned char Decode(const std::string& tool_folder, std::string* refusal) {
+unsigned char Decode(const std::string& tool_folder, std::string_view package_text,
+                     std::string* refusal) {
   // The decode tool runs as root, so it is judged before anything is made.
   DecodeTool tool(tool_folder);
   if (!tool.Refusal().empty()) return Refuse(refusal, tool.Refusal());
@@ -99,10 +78,11 @@ unsigned char Decode(const std::string& tool_folder, std::string* refusal) {
   if (chdir(kWorkingFolder) != 0) return 1;
   // Each intermediate file goes as soon as the next exists: the working
   // folder never holds more than twice the package.
-  pid_t feed = StartPayloadFeed("qv.ecd");
-  if (feed < 0) return 1;
-  RunDiscarded("./decode -u qv.ecd -o qv.tar.gz");
-  StopPayloadFeed(feed);
+  if (mkfifo("qv.ecd", 0600) != 0) return 1;
+  {
+    ShellCommand decoder("./decode -u qv.ecd -o qv.tar.gz");
+    if (decoder.started()) FeedPackage("qv.ecd", package_text, decoder);
+  }  // waits for the decoder
   unlink("qv.ecd");
   unlink("decode");                   // its work is done
   RunDiscarded("gzip -d qv.tar.gz");  // gzip removes qv.tar.gz itself

@@ -41,20 +41,6 @@ bool IsSymbolicLink(const char* path) {
   return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t written = write(fd, data.data(), data.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return false;
-    if (written == 0) {
-      errno = EIO;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
 int OpenRealFolder(const char* path) {
   return open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }

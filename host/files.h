@@ -46,10 +46,6 @@ void KeepingErrno(Cleanup cleanup) {
   errno = error;
 }
 
-// Writes all of `data`, going on after EINTR and short writes. False with
-// errno set.
-bool WriteAll(int fd, std::string_view data);
-
 // Opens a folder that is a real folder, never through a link
 // (O_NOFOLLOW|O_DIRECTORY). -1 with errno set otherwise.
 int OpenRealFolder(const char* path);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/layout.h"
+
 namespace {
 
 // The host's own folders: never an installation folder or a root folder.
@@ -24,7 +26,7 @@ constexpr const char* kSystemFolders[] = {
     "/etc/mail",
     "/etc/rc.d",
     "/etc/rc.d/init.d",
-    "/etc/vmail",
+    kUserListFolder,
     "/etc/xinetd.d",
     "/home",
     "/media",
@@ -62,7 +64,7 @@ constexpr const char* kSystemFolders[] = {
     "/var/run",
     "/var/spool",
     "/var/spool/mail",
-    "/var/spool/vmail",
+    kMailSpool,
     "/var/tmp",
 };
 // Folders whose whole tree belongs to the system.
@@ -89,7 +91,7 @@ constexpr const char* kRootsTrees[] = {
     "/var/run",
     "/var/spool/cron",
     "/var/spool/mail",
-    "/var/spool/vmail",
+    kMailSpool,
 };
 // A folder holding more entries than this is not judged entry by entry.
 constexpr int kMostEntriesJudged = 100000;

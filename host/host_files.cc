@@ -1,7 +1,10 @@
 #include "host/host_files.h"
 
+#include <iterator>
+
+#include "common/layout.h"
+#include "common/service_manager.h"
 #include "host/files.h"
-#include "host/service_manager.h"
 
 // Debian keeps named's files in /etc/bind and its pid file in /run/named;
 // sendmail's configuration lives in /etc/mail on most distributions, and
@@ -9,7 +12,8 @@
 const std::vector<std::string> kNamedConfPlaces = {"/etc/named.conf", "/etc/bind/named.conf"};
 const std::vector<std::string> kNamedPidPlaces = {"/var/run/named/named.pid",
                                                   "/run/named/named.pid", "/var/run/named.pid"};
-const std::vector<std::string> kSendmailCfPlaces = {"/etc/sendmail.cf", "/etc/mail/sendmail.cf"};
+const std::vector<std::string> kSendmailCfPlaces(std::begin(kSendmailCfFiles),
+                                                 std::end(kSendmailCfFiles));
 const std::vector<std::string> kSendmailPidPlaces = {"/var/run/sendmail.pid",
                                                      "/run/sendmail/mta/sendmail.pid",
                                                      "/var/run/sendmail/mta/sendmail.pid"};

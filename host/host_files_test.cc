@@ -1,38 +1,13 @@
 #include "host/host_files.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "common/test_host_tree.h"
 
-class HostFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char folder[] = "/tmp/qv-host-files-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    root_ = folder;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  // A file (or, ending in "/", a folder) at `path` of the host.
-  void Add(const std::string& path) {
-    const std::string full = root_ + path;
-    if (path.back() == '/') {
-      std::filesystem::create_directories(full);
-      return;
-    }
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream(full) << "x\n";
-  }
-  std::string root_;
-};
+namespace {
 
 struct StartCase {
   const char* host;
@@ -42,7 +17,7 @@ struct StartCase {
   std::string expected;
 };
 
-TEST_F(HostFilesTest, StartsFromTheFirstPlaceThatOpensOnlyWhereTheDefaultDoesNot) {
+TEST(HostFilesTest, StartsFromTheFirstPlaceThatOpensOnlyWhereTheDefaultDoesNot) {
   const StartCase cases[] = {
       {"Debian", {"/etc/bind/named.conf"}, "/etc/named.conf", &kNamedConfPlaces,
        "/etc/bind/named.conf"},
@@ -63,10 +38,9 @@ TEST_F(HostFilesTest, StartsFromTheFirstPlaceThatOpensOnlyWhereTheDefaultDoesNot
        &kSendmailCfPlaces, "/opt/sendmail.cf"},
   };
   for (const StartCase& c : cases) {
-    TearDown();
-    SetUp();
-    for (const std::string& path : c.paths) Add(path);
-    EXPECT_EQ(StartingPath(c.current, *c.places, root_), c.expected) << c.host;
+    HostTree host;
+    for (const std::string& path : c.paths) host.Add(path);
+    EXPECT_EQ(StartingPath(c.current, *c.places, host.root()), c.expected) << c.host;
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include <utility>
 
+#include "common/write_all.h"
 #include "host/files.h"
 
 namespace {

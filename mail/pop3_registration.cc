@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
+#include "common/service_manager.h"
 #include "host/backup_copy.h"
 #include "host/files.h"
 #include "host/replace_file.h"
-#include "host/service_manager.h"
-#include "mail/inetd_conf.h"
-#include "mail/xinetd_entry.h"
+#include "mailfiles/inetd_conf.h"
+#include "mailfiles/xinetd_entry.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ unsigned char Fail(Console& console, const std::string& why) {
 using Transform = std::string (*)(std::string_view content, std::string_view ins_folder);
 
 // Rewrites `path` through `transform`, keeping the old file as
-// `path`.qvbackup. 1 with errno set when the file cannot be read or the
+// BackupPathOf(`path`). 1 with errno set when the file cannot be read or the
 // new one cannot be put in place.
 unsigned char RewriteSystemFile(Console& console, InstallJournal& journal, const std::string& path,
                                 Transform transform, std::string_view ins_folder) {

@@ -15,8 +15,8 @@
 
 #include <string>
 
-#include "base/paths.h"
 #include "base/settings.h"
+#include "common/layout.h"
 #include "host/accounts.h"
 #include "host/backup_copy.h"
 #include "host/command.h"
@@ -24,9 +24,9 @@
 #include "host/host_files.h"
 #include "host/replace_file.h"
 #include "mail/sendmail_check.h"
-#include "mail/sendmail_mc.h"
-#include "mail/sendmail_options.h"
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_mc.h"
+#include "mailfiles/sendmail_options.h"
+#include "mailfiles/sendmail_template.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ struct SendmailFiles {
   struct stat mc_stat = {};
 };
 
-// Leaves `file`.qvbackup holding the file as it stands, for the rollback.
+// Leaves BackupPathOf(`file`) holding the file as it stands, for the rollback.
 bool BackUp(const std::string& file, InstallJournal& journal, std::string* err) {
   std::string older;
   if (!MakeBackupCopy(file, &older, err)) return false;
@@ -194,7 +194,7 @@ unsigned char CGeneral::CheckSendmail() {
   SendmailFiles files;
   files.cf = SendMailCfFile;
   files.mc = McFileOf(files.cf);
-  files.domain_list = std::string(InsFolder) + "/etc/VirtualDomains";
+  files.domain_list = std::string(InsFolder) + kEtcSubfolder + "/" + kVirtualDomainsFile;
   files.cf_existed = PathExists(files.cf.c_str());
   if (files.cf_existed && !ReadWholeFile(files.cf, &files.old_cf, &err)) return Fail(console_, err);
   const bool through_mc = files.cf_existed &&

@@ -4,11 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/service_manager.h"
+#include "common/write_all.h"
 #include "host/command.h"
 #include "host/files.h"
 #include "host/replace_file.h"
-#include "host/service_manager.h"
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

@@ -1,10 +1,21 @@
 #include "tools/base64.h"
 
+#include <string.h>
+
 #include <array>
 
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12-bit value, so three bytes take two lookups.
+using PairTable = std::array<std::array<char, 2>, 4096>;
+constexpr PairTable MakePairTable() {
+  PairTable table{};
+  for (size_t i = 0; i < table.size(); ++i) table[i] = {kAlphabet[i >> 6], kAlphabet[i & 63]};
+  return table;
+}
+constexpr PairTable kPairs = MakePairTable();
 
 // Any entry with a bit in the top byte is not a data character; or-ing the
 // four lookups of a group then tells in one test whether the fast path holds.
@@ -27,36 +38,76 @@ constexpr std::array<uint32_t, 256> kSextet3 = MakeTable(0);
 
 }  // namespace
 
-std::string EncodeBase64(std::string_view data, size_t line_length) {
-  size_t chars = (data.size() + 2) / 3 * 4;
-  std::string text;
-  text.reserve(chars + (line_length ? chars / line_length : 0));
-  size_t column = 0;
-  auto put = [&](char c) {
-    if (line_length && column == line_length) {
-      text += '\n';
-      column = 0;
+size_t Base64Encoder::MaxOutput(size_t size) const {
+  // The waiting bytes make at most one group more.
+  const size_t chars = ((size + 2) / 3 + 1) * 4;
+  return chars + (line_length_ ? chars / line_length_ + 1 : 0);
+}
+
+char* Base64Encoder::Put(char c, char* out) {
+  if (line_length_ && column_ == line_length_) {
+    *out++ = '\n';
+    column_ = 0;
+  }
+  *out++ = c;
+  ++column_;
+  return out;
+}
+
+char* Base64Encoder::PutGroup(uint32_t group, char* out) {
+  // Lines of whole groups take a group at a time.
+  if (line_length_ % 4 == 0) {
+    if (line_length_ && column_ == line_length_) {
+      *out++ = '\n';
+      column_ = 0;
     }
-    text += c;
-    ++column;
-  };
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  size_t i = 0;
-  for (; i + 3 <= data.size(); i += 3) {
-    uint32_t v = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
-    put(kAlphabet[v >> 18]);
-    put(kAlphabet[v >> 12 & 63]);
-    put(kAlphabet[v >> 6 & 63]);
-    put(kAlphabet[v & 63]);
+    memcpy(out, kPairs[group >> 12].data(), 2);
+    memcpy(out + 2, kPairs[group & 4095].data(), 2);
+    column_ += 4;
+    return out + 4;
   }
-  size_t rest = data.size() - i;
-  if (rest) {
-    uint32_t v = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
-    put(kAlphabet[v >> 18]);
-    put(kAlphabet[v >> 12 & 63]);
-    put(rest == 2 ? kAlphabet[v >> 6 & 63] : '=');
-    put('=');
+  out = Put(kAlphabet[group >> 18], out);
+  out = Put(kAlphabet[group >> 12 & 63], out);
+  out = Put(kAlphabet[group >> 6 & 63], out);
+  return Put(kAlphabet[group & 63], out);
+}
+
+size_t Base64Encoder::Feed(const uint8_t* data, size_t size, char* out) {
+  char* const start = out;
+  const uint8_t* const end = data + size;
+  while (waiting_size_ > 0 && data < end) {
+    if (waiting_size_ < 2) {
+      waiting_[waiting_size_++] = *data++;
+      continue;
+    }
+    out = PutGroup(uint32_t{waiting_[0]} << 16 | uint32_t{waiting_[1]} << 8 | *data++, out);
+    waiting_size_ = 0;
   }
+  for (; end - data >= 3; data += 3)
+    out = PutGroup(uint32_t{data[0]} << 16 | uint32_t{data[1]} << 8 | data[2], out);
+  while (data < end) waiting_[waiting_size_++] = *data++;
+  return static_cast<size_t>(out - start);
+}
+
+size_t Base64Encoder::Finish(char* out) {
+  if (waiting_size_ == 0) return 0;
+  const bool two = waiting_size_ == 2;
+  const uint32_t v = uint32_t{waiting_[0]} << 16 | (two ? uint32_t{waiting_[1]} << 8 : 0);
+  char* end = Put(kAlphabet[v >> 18], out);
+  end = Put(kAlphabet[v >> 12 & 63], end);
+  end = Put(two ? kAlphabet[v >> 6 & 63] : '=', end);
+  end = Put('=', end);
+  waiting_size_ = 0;
+  return static_cast<size_t>(end - out);
+}
+
+std::string EncodeBase64(std::string_view data, size_t line_length) {
+  Base64Encoder encoder(line_length);
+  std::string text(encoder.MaxOutput(data.size()), '\0');
+  size_t size =
+      encoder.Feed(reinterpret_cast<const uint8_t*>(data.data()), data.size(), text.data());
+  size += encoder.Finish(text.data() + size);
+  text.resize(size);
   return text;
 }
 

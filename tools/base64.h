@@ -8,9 +8,35 @@
 #include <string>
 #include <string_view>
 
-// Returns `data` encoded, broken into lines of `line_length` characters
-// (0: one line) separated by a single line feed, with no line feed after
-// the last line. Changes nothing on disk.
+// An encoder fed with bytes in pieces of any size, so a file of any length
+// encodes in constant memory. The text is broken into lines of
+// `line_length` characters (0: one line) separated by a single line feed,
+// with no line feed after the last line.
+class Base64Encoder {
+ public:
+  explicit Base64Encoder(size_t line_length) : line_length_(line_length) {}
+
+  // The most characters one Feed of `size` bytes, or Finish, can produce.
+  size_t MaxOutput(size_t size) const;
+
+  // Encodes `data` into `out` (room for MaxOutput(size) characters); up to
+  // two bytes wait for the next piece. Returns the characters written.
+  size_t Feed(const uint8_t* data, size_t size, char* out);
+  // Encodes the bytes still waiting, with "=" padding, into `out` (room for
+  // MaxOutput(0)). Returns the characters written.
+  size_t Finish(char* out);
+
+ private:
+  char* PutGroup(uint32_t group, char* out);
+  char* Put(char c, char* out);
+
+  size_t line_length_;
+  size_t column_ = 0;        // characters on the current line
+  uint8_t waiting_[2] = {};  // bytes short of a whole group
+  size_t waiting_size_ = 0;
+};
+
+// Returns `data` encoded as Base64Encoder does. Changes nothing on disk.
 std::string EncodeBase64(std::string_view data, size_t line_length);
 
 // A strict decoder fed with text in pieces of any size, so a file of any

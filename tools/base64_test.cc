@@ -41,6 +41,29 @@ TEST(Base64Test, KnownValues) {
   EXPECT_EQ("+/+/", EncodeBase64("\xfb\xff\xbf", 0));
 }
 
+// However the bytes are cut into pieces, the text is the same.
+TEST(Base64Test, EncoderFedInPiecesGivesKnownText) {
+  const std::string data = "foobarbaz!";
+  for (size_t line : {0, 5, 8}) {
+    const char* expected = line == 0   ? "Zm9vYmFyYmF6IQ=="
+                           : line == 5 ? "Zm9vY\nmFyYm\nF6IQ=\n="
+                                       : "Zm9vYmFy\nYmF6IQ==";
+    for (size_t piece = 1; piece <= data.size(); ++piece) {
+      Base64Encoder encoder(line);
+      std::string text;
+      for (size_t at = 0; at < data.size(); at += piece) {
+        const size_t n = std::min(piece, data.size() - at);
+        std::string out(encoder.MaxOutput(n), '\0');
+        out.resize(encoder.Feed(reinterpret_cast<const uint8_t*>(data.data() + at), n, out.data()));
+        text += out;
+      }
+      std::string out(encoder.MaxOutput(0), '\0');
+      out.resize(encoder.Finish(out.data()));
+      EXPECT_EQ(text + out, expected) << "line " << line << " piece " << piece;
+    }
+  }
+}
+
 TEST(Base64Test, RoundTripsEveryShortLength) {
   for (size_t size = 0; size <= 110; ++size) {
     std::string data = RandomBytes(size, static_cast<unsigned>(size));

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "common/write_all.h"
 #include "tools/base64.h"
 #include "tools/descriptor.h"
 
@@ -21,20 +22,6 @@ constexpr size_t kReadSize = 1 << 20;
 
 std::string SystemFault(const std::string& path, const char* what) {
   return path + ": " + what + ": " + strerror(errno);
-}
-
-// Returns true once all of `size` bytes are in `fd`.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Decodes all of `in` into `out_fd`. Returns false with `*err` set on a

@@ -18,13 +18,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "host/files.h"
+#include "common/write_all.h"
+#include "tools/base64.h"
 #include "tools/descriptor.h"
 
 namespace {
@@ -35,10 +35,8 @@ constexpr size_t kBlock = 512;
 // GNU tar writes records of 20 blocks.
 constexpr size_t kRecord = 20 * kBlock;
 constexpr size_t kLineLength = 72;
-// Bytes that make one full line of text.
-constexpr size_t kLineBytes = kLineLength / 4 * 3;
-// Lines encoded per read: about 1 MiB in, 1.4 MiB out.
-constexpr size_t kLinesPerChunk = 19418;
+// Bytes encoded per read: 1 MiB in, about 1.4 MiB out.
+constexpr size_t kChunkBytes = 1 << 20;
 constexpr size_t kCopySize = 1 << 20;
 
 std::string SystemFault(const std::string& path, const char* what) {
@@ -73,7 +71,7 @@ class Output {
     return false;
   }
   bool Write(const char* data, size_t size, std::string* err) {
-    if (WriteAll(fd_, std::string_view(data, size))) return true;
+    if (WriteAll(fd_, data, size)) return true;
     *err = SystemFault(temp_, "cannot write");
     return false;
   }
@@ -237,76 +235,29 @@ bool MakeTar(int argc, char** argv, std::string* err) {
 
 // ---- Base64 ----
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-// The two characters of every 12-bit value, so three bytes take two lookups.
-using PairTable = std::array<std::array<char, 2>, 4096>;
-constexpr PairTable MakePairTable() {
-  PairTable table{};
-  for (size_t i = 0; i < table.size(); ++i) table[i] = {kAlphabet[i >> 6], kAlphabet[i & 63]};
-  return table;
-}
-constexpr PairTable kPairs = MakePairTable();
-
-// Encodes `size` bytes (a multiple of 3) as 4 * size / 3 characters.
-char* EncodeGroups(const unsigned char* in, size_t size, char* out) {
-  for (const unsigned char* end = in + size; in < end; in += 3, out += 4) {
-    uint32_t v = uint32_t{in[0]} << 16 | uint32_t{in[1]} << 8 | in[2];
-    memcpy(out, kPairs[v >> 12].data(), 2);
-    memcpy(out + 2, kPairs[v & 4095].data(), 2);
-  }
-  return out;
-}
-
-// Encodes the last 1 or 2 bytes with "=" padding.
-char* EncodeTail(const unsigned char* in, size_t size, char* out) {
-  uint32_t v = uint32_t{in[0]} << 16 | (size == 2 ? uint32_t{in[1]} << 8 : 0);
-  *out++ = kAlphabet[v >> 18];
-  *out++ = kAlphabet[v >> 12 & 63];
-  *out++ = size == 2 ? kAlphabet[v >> 6 & 63] : '=';
-  *out++ = '=';
-  return out;
-}
-
-// Encodes `size` bytes as lines of kLineLength characters; a line feed goes
-// before every line but the very first (`first_line`).
-char* EncodeLines(const unsigned char* in, size_t size, bool first_line, char* out) {
-  for (size_t done = 0; done < size; done += kLineBytes) {
-    if (!first_line || done > 0) *out++ = '\n';
-    size_t line = size - done < kLineBytes ? size - done : kLineBytes;
-    size_t whole = line / 3 * 3;
-    out = EncodeGroups(in + done, whole, out);
-    if (whole < line) out = EncodeTail(in + done + whole, line - whole, out);
-  }
-  return out;
-}
-
 bool MakeText(const std::string& in_path, const std::string& out_path, std::string* err) {
-  constexpr size_t kChunkBytes = kLinesPerChunk * kLineBytes;
-  constexpr size_t kChunkChars = kLinesPerChunk * (kLineLength + 1);
   Descriptor in(open(in_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) {
     *err = SystemFault(in_path, "cannot read");
     return false;
   }
-  auto bytes = std::make_unique<unsigned char[]>(kChunkBytes);
-  auto text = std::make_unique<char[]>(kChunkChars);
+  Base64Encoder encoder(kLineLength);
+  auto bytes = std::make_unique<char[]>(kChunkBytes);
+  auto text = std::make_unique<char[]>(encoder.MaxOutput(kChunkBytes));
   Output out(out_path);
   if (!out.Open(err)) return false;
-  bool first_line = true;
   for (;;) {
-    ssize_t n = ReadFull(in.get(), reinterpret_cast<char*>(bytes.get()), kChunkBytes);
+    ssize_t n = ReadFull(in.get(), bytes.get(), kChunkBytes);
     if (n < 0) {
       *err = SystemFault(in_path, "cannot read");
       return false;
     }
     if (n == 0) break;
-    char* end = EncodeLines(bytes.get(), static_cast<size_t>(n), first_line, text.get());
-    if (!out.Write(text.get(), static_cast<size_t>(end - text.get()), err)) return false;
-    first_line = false;
-    // Only the last read can end inside a line.
-    if (static_cast<size_t>(n) < kChunkBytes) break;
+    const size_t size = encoder.Feed(reinterpret_cast<const uint8_t*>(bytes.get()),
+                                     static_cast<size_t>(n), text.get());
+    if (!out.Write(text.get(), size, err)) return false;
   }
+  if (!out.Write(text.get(), encoder.Finish(text.get()), err)) return false;
   return out.Commit(err);
 }
 

@@ -11,9 +11,9 @@
 
 namespace {
 
-// The maker encodes in pieces of this many lines of 54 bytes; the sizes
-// below sit on both sides of a line's and a piece's end.
-constexpr size_t kPieceBytes = 19418 * 54;
+// The maker encodes in pieces of this many bytes, in lines of 54 bytes;
+// the sizes below sit on both sides of a line's and a piece's end.
+constexpr size_t kPieceBytes = 1 << 20;
 
 class MakePayloadTest : public testing::Test {
  protected:
@@ -40,16 +40,43 @@ class MakePayloadTest : public testing::Test {
   std::string dir_;
 };
 
-TEST_F(MakePayloadTest, EncodesLikeTheLibraryAtEveryLineAndPieceEnd) {
+TEST_F(MakePayloadTest, EncodesKnownTextInLinesOf72) {
+  const std::string line_of_a = [] {
+    std::string text;
+    for (int i = 0; i < 18; ++i) text += "YWFh";
+    return text;
+  }();
+  struct Case {
+    std::string bytes;
+    std::string text;
+  };
+  for (const Case& known :
+       {Case{"", ""}, Case{"f", "Zg=="}, Case{"fo", "Zm8="}, Case{"foobarbaz!", "Zm9vYmFyYmF6IQ=="},
+        Case{std::string(54, 'a'), line_of_a}, Case{std::string(55, 'a'), line_of_a + "\nYQ=="},
+        Case{std::string(110, 'a'), line_of_a + "\n" + line_of_a + "\nYWE="}}) {
+    Write(dir_ + "/in", known.bytes);
+    ASSERT_EQ(0, Run("encode " + dir_ + "/in " + dir_ + "/out")) << known.bytes.size();
+    EXPECT_EQ(known.text, Read(dir_ + "/out")) << known.bytes.size();
+  }
+}
+
+// Each text decodes back to its bytes, in full lines of 72 characters and
+// no line feed after the last.
+TEST_F(MakePayloadTest, RoundTripsAtEveryLineAndPieceEnd) {
   std::mt19937 random(7);
-  for (size_t size :
-       {size_t{0}, size_t{1}, size_t{2}, size_t{53}, size_t{54}, size_t{55}, size_t{108},
-        kPieceBytes - 1, kPieceBytes, kPieceBytes + 1, 2 * kPieceBytes + 2}) {
+  for (size_t size : {size_t{1}, size_t{2}, size_t{53}, size_t{54}, size_t{55}, size_t{108},
+                      kPieceBytes - 1, kPieceBytes, kPieceBytes + 1, 2 * kPieceBytes + 2}) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(random());
     Write(dir_ + "/in", bytes);
     ASSERT_EQ(0, Run("encode " + dir_ + "/in " + dir_ + "/out")) << size;
-    EXPECT_EQ(EncodeBase64(bytes, 72), Read(dir_ + "/out")) << size;
+    const std::string text = Read(dir_ + "/out");
+    const size_t characters = (size + 2) / 3 * 4;
+    ASSERT_EQ(text.size(), characters + (characters - 1) / 72) << size;
+    for (size_t at = 72; at < text.size(); at += 73) ASSERT_EQ(text[at], '\n') << size;
+    std::string decoded, err;
+    ASSERT_TRUE(DecodeBase64(text, &decoded, &err)) << err;
+    EXPECT_TRUE(decoded == bytes) << size;
   }
 }
 

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/layout.h"
 #include "payload/quorvane/line_client.h"
 #include "payload/quorvane/mail_lists.h"
 #include "payload/qvsml/list_file.h"
@@ -163,7 +164,7 @@ class CheckUser {
     name_ = "qvcheck-" + RandomHex(12);
     password_ = RandomHex(24);
     struct stat st;
-    spool_existed_ = stat((std::string(kSpoolFolder) + "/" + domain_).c_str(), &st) == 0;
+    spool_existed_ = stat((std::string(kMailSpool) + "/" + domain_).c_str(), &st) == 0;
     std::string hash;
     if (!HashPassword(password_, &hash, why)) return false;
     ListFileEdit edit;
@@ -178,7 +179,7 @@ class CheckUser {
     const std::string mailbox = MailboxPath(domain_, name_);
     unlink(mailbox.c_str());
     unlink((mailbox + ".lock").c_str());
-    if (!spool_existed_) rmdir((std::string(kSpoolFolder) + "/" + domain_).c_str());
+    if (!spool_existed_) rmdir((std::string(kMailSpool) + "/" + domain_).c_str());
     ListFileEdit edit;
     std::string err;
     size_t count = 0;

@@ -7,6 +7,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
 #include "payload/quorvane/mail_lists.h"
 #include "payload/quorvane/password_input.h"
@@ -74,7 +75,7 @@ int EditDomains(const ServiceConf& conf, const std::string& name, bool add) {
   const std::string domain = LowerCase(name);
   std::string err;
   ListFileEdit edit;
-  if (!edit.Begin(conf.InsFolder + "/etc", "VirtualDomains", &err)) return Fail(err);
+  if (!edit.Begin(conf.InsFolder + kEtcSubfolder, kVirtualDomainsFile, &err)) return Fail(err);
   size_t count = 0;
   std::string text = ReplaceLines(edit.text(), DomainOfLine, domain, add ? domain : "", &count);
   if (add && count > 0) {

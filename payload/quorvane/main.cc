@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/layout.h"
 #include "payload/quorvane/check_command.h"
 #include "payload/quorvane/mail_admin.h"
 #include "payload/quorvane/service_control.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
 
   ServiceConf conf;
   std::string err;
-  if (!ReadServiceConf(kServiceConfFile, &conf, &err)) {
+  if (!ReadServiceConf(kConfFile, &conf, &err)) {
     fprintf(stderr, "quorvane: %s\n", err.c_str());
     if (command == "status") return kStatusUnknown;
     return init_command ? kExitNotConfigured : 1;

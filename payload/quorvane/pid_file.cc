@@ -10,7 +10,11 @@
 #include <time.h>
 #include <unistd.h>
 
-std::string PidFilePath(const std::string& ins_folder) { return ins_folder + "/log/quorvane.pid"; }
+#include "common/layout.h"
+
+std::string PidFilePath(const std::string& ins_folder) {
+  return ins_folder + kLogSubfolder + "/" + kPidFile;
+}
 
 DaemonState ProbeDaemon(const std::string& path, pid_t* pid, std::string* err) {
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

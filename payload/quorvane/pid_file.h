@@ -1,6 +1,6 @@
 #pragma once
 
-// The daemon's pid file, InsFolder/log/quorvane.pid. The daemon holds an
+// The daemon's pid file, kPidFile in the installation's log folder. The daemon holds an
 // exclusive flock on it for as long as it runs, so the lock, not the file's
 // presence, tells whether it runs: a file left by a daemon that died is
 // recognised as stale.

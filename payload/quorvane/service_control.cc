@@ -21,6 +21,7 @@
 
 #include <string>
 
+#include "common/layout.h"
 #include "payload/quorvane/pid_file.h"
 #include "payload/quorvane/server.h"
 #include "payload/quorvane/service_log.h"
@@ -44,7 +45,7 @@ std::string ZoneDefaultsText(const ServiceConf& conf) {
 
 bool LoadSettings(ServerSettings* settings, std::string* err) {
   ServiceConf conf;
-  if (!ReadServiceConf(kServiceConfFile, &conf, err)) return false;
+  if (!ReadServiceConf(kConfFile, &conf, err)) return false;
   ServerSettings loaded;
   if (!ReadAccessList(AccessListPath(conf.InsFolder), &loaded.access, err)) return false;
   loaded.port = conf.Port;
@@ -127,6 +128,10 @@ int StartService(const ServiceConf& conf) {
   if (pipe2(ready, O_CLOEXEC) != 0) return Complain(strerror(errno), kExitFailure);
   BlockServerSignals();
   fflush(stdout);
+  // The daemon is this program going on, not another one started: it keeps
+  // the bound listener, the held lock and the open log, so it forks where
+  // every other program is started through Spawn. Twice, so that the
+  // daemon is nobody's child once the middle process has ended.
   pid_t child = fork();
   if (child < 0) return Complain(strerror(errno), kExitFailure);
   if (child == 0) {

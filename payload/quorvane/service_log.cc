@@ -7,6 +7,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/layout.h"
+#include "common/write_all.h"
+
 namespace {
 
 constexpr char kCutNote[] = "(older lines removed: the log is kept under its size limit)\n";
@@ -14,7 +17,7 @@ constexpr char kCutNote[] = "(older lines removed: the log is kept under its siz
 }  // namespace
 
 std::string ServiceLogPath(const std::string& ins_folder) {
-  return ins_folder + "/log/quorvane.log";
+  return ins_folder + kLogSubfolder + "/" + kServiceLogFile;
 }
 
 ServiceLog::~ServiceLog() {
@@ -56,6 +59,6 @@ void ServiceLog::KeepNewestHalf(off_t size) {
   kept.erase(0, first_line == std::string::npos ? kept.size() : first_line + 1);
   kept.insert(0, kCutNote);
   // O_APPEND writes at the end, which is the start once the file is cut.
-  if (ftruncate(fd_, 0) != 0 || write(fd_, kept.data(), kept.size()) < 0) {
+  if (ftruncate(fd_, 0) != 0 || !WriteAll(fd_, kept)) {
   }
 }

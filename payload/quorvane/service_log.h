@@ -1,6 +1,6 @@
 #pragma once
 
-// The daemon's log, InsFolder/log/quorvane.log: one line an event, each
+// The daemon's log, kServiceLogFile in the installation's log folder: one line an event, each
 // starting with the local date and time. The file is opened before the
 // daemon drops root and stays open. It never grows past its limit: once it
 // does, the older half of it goes, so that refused connections, however

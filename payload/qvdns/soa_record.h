@@ -1,7 +1,7 @@
 #pragma once
 
 // The start-of-authority record a new zone gets from the zone defaults of
-// /etc/Quorvane.conf: the primary name server `ns1` and the four times.
+// the service's configuration file: the primary name server `ns1` and the four times.
 
 #include <stdint.h>
 #include <time.h>

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 #include "payload/qvremove/run_command.h"
 #include "payload/qvsml/text_file.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Takes away the boot registration the installer made with the host's
-// service manager (host/boot_registration).
+// service manager (common/boot_registration).
 
 #include <string>
 #include <vector>

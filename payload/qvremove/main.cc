@@ -3,8 +3,8 @@
 //   qvremove [--purge]
 // It asks once (the answer may come on standard input), stops the service,
 // and removes in an order in which every step can be repeated: an
-// interrupted run is finished by running it again. /etc/Quorvane.conf goes
-// last, and only when every step succeeded.
+// interrupted run is finished by running it again. The configuration file
+// goes last, and only when every step succeeded.
 
 #include <errno.h>
 #include <pwd.h>
@@ -20,9 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
-#include "host/service_manager.h"
-#include "mail/sendmail_mc.h"
+#include "common/service_manager.h"
+#include "mailfiles/sendmail_mc.h"
 #include "payload/quorvane/pid_file.h"
 #include "payload/qvremove/boot_unregistration.h"
 #include "payload/qvremove/package_files.h"
@@ -34,7 +35,6 @@
 namespace {
 
 constexpr char kServiceUser[] = "quorvane";
-constexpr char kLinuxConf[] = "/etc/conf.linuxconf";
 
 struct Removal {
   ServiceConf conf;
@@ -77,7 +77,7 @@ Daemon DaemonOfScript(const std::string& script) {
   return Daemon::kNamed;
 }
 
-// Restarts through the script or unit the host has (host/service_manager).
+// Restarts through the script or unit the host has (common/service_manager).
 void RestartDaemons(const Removal& removal) {
   for (const std::string& script : removal.init_scripts) {
     std::string output;
@@ -105,7 +105,8 @@ bool RestoreThroughMc(Removal& removal, const RewrittenFile& file) {
     case RestoreOutcome::kChanged:
       removal.notes.push_back("left " + mc + " and " + file.path +
                               ": the .mc changed after the installation; the host's earlier "
-                              "files are their .qvbackup copies");
+                              "files are their " +
+                              kBackupSuffix + " copies");
       break;
     case RestoreOutcome::kFailed:
       removal.notes.push_back(err);
@@ -130,7 +131,7 @@ void RestoreSystemFiles(Removal& removal) {
         removal.notes.push_back("left " + file.path +
                                 ": it changed after the installation; the host's earlier file "
                                 "is " +
-                                file.path + ".qvbackup");
+                                file.path + kBackupSuffix);
         break;
       case RestoreOutcome::kFailed:
         removal.notes.push_back(err);
@@ -141,7 +142,7 @@ void RestoreSystemFiles(Removal& removal) {
   // The installer made an empty conf.linuxconf where there was none.
   struct stat st, backup;
   if (lstat(kLinuxConf, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 &&
-      lstat((std::string(kLinuxConf) + ".qvbackup").c_str(), &backup) != 0) {
+      lstat((std::string(kLinuxConf) + kBackupSuffix).c_str(), &backup) != 0) {
     unlink(kLinuxConf);
   }
 }
@@ -182,15 +183,15 @@ void DeleteServiceUser(Removal& removal) {
 void DeleteMailAccount(Removal& removal) {
   const struct passwd* account = getpwnam(kMailAccount);
   if (!account) return;
-  if (std::string(account->pw_dir) != kSpoolFolder) {
+  if (std::string(account->pw_dir) != kMailSpool) {
     removal.notes.push_back(std::string("left the user ") + kMailAccount + ": its home is " +
-                            account->pw_dir + ", not " + kSpoolFolder);
+                            account->pw_dir + ", not " + kMailSpool);
     return;
   }
   struct stat st;
-  if (lstat(kSpoolFolder, &st) == 0) {
+  if (lstat(kMailSpool, &st) == 0) {
     removal.notes.push_back(std::string("kept the user ") + kMailAccount +
-                            ": it owns the mailboxes kept in " + kSpoolFolder);
+                            ": it owns the mailboxes kept in " + kMailSpool);
     return;
   }
   std::string output;
@@ -202,7 +203,7 @@ void DeleteMailAccount(Removal& removal) {
 }
 
 void RemoveMailFolders(Removal& removal) {
-  for (const char* folder : {kSpoolFolder, kUserListFolder}) {
+  for (const char* folder : {kMailSpool, kUserListFolder}) {
     std::string err;
     if (removal.purge && !RemoveTree(folder, &err)) {
       removal.notes.push_back("cannot remove " + err);
@@ -243,11 +244,11 @@ int main(int argc, char** argv) {
 
   std::string err;
   struct stat st;
-  if (lstat(kServiceConfFile, &st) != 0) {
+  if (lstat(kConfFile, &st) != 0) {
     printf("Quorvane server is not installed; nothing to remove.\n");
     return 0;
   }
-  if (!ReadServiceConf(kServiceConfFile, &removal.conf, &err)) {
+  if (!ReadServiceConf(kConfFile, &removal.conf, &err)) {
     fprintf(stderr, "qvremove: %s\n", err.c_str());
     return 1;
   }
@@ -277,8 +278,8 @@ int main(int argc, char** argv) {
     printf("Quorvane server not completely removed; run qvremove again once the cause is fixed.\n");
     return 1;
   }
-  if (unlink(kServiceConfFile) != 0) {
-    fprintf(stderr, "qvremove: %s: %s\n", kServiceConfFile, strerror(errno));
+  if (unlink(kConfFile) != 0) {
+    fprintf(stderr, "qvremove: %s: %s\n", kConfFile, strerror(errno));
     return 1;
   }
   printf("Quorvane server removed.\n");

@@ -12,23 +12,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/layout.h"
 #include "common/remove_dir.h"
 
 namespace {
 
 struct PackageLink {
   const char* path;
-  const char* name;  // the file in InsFolder/bin it points to
+  const char* name;  // the file in the installation's bin folder it points to
   // The installer leaves a path already there as it is, without a word;
   // so does qvremove.
   bool taken_if_free;
 };
 
 const PackageLink kLinks[] = {
-    {"/usr/lib/libqvdns-0.1.so", "libqvdns-0.1.so", false},
-    {"/usr/lib/libqvsml-0.1.so", "libqvsml-0.1.so", false},
-    {"/usr/lib/libstdc++-libc6.2-2.so.3", "libstdc++-3-libc6.2-2-2.10.0.so", true},
-    {"/usr/bin/quorvane", "quorvane", false},
+    {kQvdnsLink, kQvdnsMember, false},
+    {kQvsmlLink, kQvsmlMember, false},
+    {kRuntimeLink, kRuntimeMember, true},
+    {kQuorvaneCommand, kQuorvaneMember, false},
 };
 
 struct PackageFolder {
@@ -37,11 +38,11 @@ struct PackageFolder {
 };
 
 const PackageFolder kFolders[] = {
-    {"/bin",
-     {"libqvdns-0.1.so", "libqvsml-0.1.so", "libstdc++-3-libc6.2-2-2.10.0.so", "vpop3d", "vdeliver",
-      "quorvane", "qvremove"}},
-    {"/etc", {"hosts.allow", "VirtualDomains"}},
-    {"/log", {"quorvane.log", "quorvane.pid", "pop3-failures"}},
+    {kBinSubfolder,
+     {kQvdnsMember, kQvsmlMember, kRuntimeMember, kVpop3dMember, kVdeliverMember, kQuorvaneMember,
+      kQvremoveMember}},
+    {kEtcSubfolder, {kAccessListFile, kVirtualDomainsFile}},
+    {kLogSubfolder, {kServiceLogFile, kPidFile, kFailedLoginsFile}},
 };
 
 bool Failed(std::vector<std::string>* notes, const std::string& path) {
@@ -58,7 +59,7 @@ bool RemovePackageLinks(const std::string& ins_folder, std::vector<std::string>*
     if (lstat(link.path, &st) != 0) continue;
     char target[4096];
     ssize_t length = S_ISLNK(st.st_mode) ? readlink(link.path, target, sizeof target) : -1;
-    const std::string ours = ins_folder + "/bin/" + link.name;
+    const std::string ours = ins_folder + kBinSubfolder + "/" + link.name;
     if (length < 0 || std::string(target, static_cast<size_t>(length)) != ours) {
       if (link.taken_if_free) continue;
       notes->push_back(std::string("left ") + link.path + ": it does not point to " + ours);

@@ -13,11 +13,12 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include "mail/inetd_conf.h"
-#include "mail/sendmail_mc.h"
-#include "mail/sendmail_options.h"
-#include "mail/sendmail_template.h"
-#include "mail/xinetd_entry.h"
+#include "common/layout.h"
+#include "mailfiles/inetd_conf.h"
+#include "mailfiles/sendmail_mc.h"
+#include "mailfiles/sendmail_options.h"
+#include "mailfiles/sendmail_template.h"
+#include "mailfiles/xinetd_entry.h"
 #include "payload/qvremove/package_texts.h"
 #include "payload/qvsml/text_file.h"
 
@@ -57,7 +58,8 @@ std::string InetdText(const std::string& backup, const std::string& ins_folder) 
 // The copy that holds the host's own file. That is the backup, unless the
 // backup is itself in the installer's form: a run interrupted before its
 // rollback left the installer's text in place, and the next run backed that
-// up, keeping the host's file as `.qvbackup.N` (N counting up with time).
+// up, keeping the host's file as the backup numbered N (N counting up with
+// time).
 // Then it is the newest numbered copy from which the installer's
 // transformation gives `current`.
 std::string HostOriginal(const RewrittenFile& file, const std::string& ins_folder,
@@ -82,17 +84,16 @@ std::string HostOriginal(const RewrittenFile& file, const std::string& ins_folde
 }  // namespace
 
 std::vector<RewrittenFile> MailPartFiles() {
-  return {
-      {"/etc/sendmail.cf", "sendmail", SendmailText, true},
-      {"/etc/mail/sendmail.cf", "sendmail", SendmailText, true},
-      {"/etc/xinetd.d/ipop3", "xinetd", XinetdText, true, CreatedXinetdText},
-      {"/etc/inetd.conf", "inet", InetdText},
-  };
+  std::vector<RewrittenFile> files;
+  for (const char* cf : kSendmailCfFiles) files.push_back({cf, "sendmail", SendmailText, true});
+  files.push_back({kXinetdEntry, "xinetd", XinetdText, true, CreatedXinetdText});
+  files.push_back({kInetdConf, "inet", InetdText});
+  return files;
 }
 
 RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string& ins_folder,
                                     std::string* err) {
-  const std::string backup = file.path + ".qvbackup";
+  const std::string backup = file.path + kBackupSuffix;
   struct stat st;
   std::string backup_text, current_text;
   if (lstat(backup.c_str(), &st) != 0 && errno == ENOENT) {
@@ -127,7 +128,7 @@ RestoreOutcome RestoreRewrittenFile(const RewrittenFile& file, const std::string
 RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& ins_folder,
                                std::string* err) {
   const std::string mc = McFileOf(cf_path);
-  const std::string mc_backup = mc + ".qvbackup";
+  const std::string mc_backup = mc + kBackupSuffix;
   struct stat st;
   if (lstat(mc_backup.c_str(), &st) != 0 && errno == ENOENT) return RestoreOutcome::kNoBackup;
   std::string backup_text, current_text;
@@ -140,12 +141,12 @@ RestoreOutcome RestoreHookedMc(const std::string& cf_path, const std::string& in
   }
   // After an interrupted run the backup holds the hook too; the host's
   // own files are then the newest numbered copies without it.
-  std::string suffix = ".qvbackup";
+  std::string suffix = kBackupSuffix;
   if (HasHook(backup_text)) {
     for (int n = 1; lstat((mc_backup + "." + std::to_string(n)).c_str(), &st) == 0; ++n) {
       std::string text;
       if (ReadRegularFile(mc_backup + "." + std::to_string(n), &text) && !HasHook(text))
-        suffix = ".qvbackup." + std::to_string(n);
+        suffix = std::string(kBackupSuffix) + "." + std::to_string(n);
     }
   }
   if (rename((mc + suffix).c_str(), mc.c_str()) != 0) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The system files the installer rewrote, each with the host's original
-// kept beside it as `.qvbackup`, and how to tell whether a file still holds
+// kept beside it as its backup (kBackupSuffix), and how to tell whether a file still holds
 // exactly what the installer wrote: the installer's own transformation is
 // applied again and the results compared.
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <optional>
 
-#include "mail/sendmail_mc.h"
-#include "mail/xinetd_entry.h"
+#include "mailfiles/sendmail_mc.h"
+#include "mailfiles/xinetd_entry.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/layout.h"
 #include "payload/qvsml/text_file.h"
 
 bool AccessList::Allows(in_addr_t address) const {
@@ -11,7 +12,7 @@ bool AccessList::Allows(in_addr_t address) const {
 }
 
 std::string AccessListPath(const std::string& ins_folder) {
-  return ins_folder + "/etc/hosts.allow";
+  return ins_folder + kEtcSubfolder + "/" + kAccessListFile;
 }
 
 bool ParseAccessList(const std::string& text, AccessList* list, std::string* err) {

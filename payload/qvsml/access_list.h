@@ -1,6 +1,7 @@
 #pragma once
 
-// The service's access list, InsFolder/etc/hosts.allow: the IPv4 addresses
+// The service's access list, kAccessListFile in the installation's etc
+// folder: the IPv4 addresses
 // of the machines that may connect, one a line, in dotted decimal. Lines
 // starting with "#" and blank lines are ignored.
 
@@ -16,7 +17,7 @@ struct AccessList {
   bool Allows(in_addr_t address) const;
 };
 
-// InsFolder/etc/hosts.allow.
+// The access list's path under `ins_folder`.
 std::string AccessListPath(const std::string& ins_folder);
 
 // Fills `list` from the file's text. False with `err` naming the line

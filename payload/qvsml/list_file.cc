@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 
 namespace {
 

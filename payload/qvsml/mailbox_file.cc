@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/layout.h"
 #include "payload/qvsml/safe_name.h"
 
 namespace {
@@ -24,10 +25,10 @@ int Fail(const std::string& what, std::string* err) {
 
 int OpenDomainSpool(const std::string& domain, bool create, std::string* err) {
   const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  int spool = open(kSpoolFolder, flags);
-  if (spool < 0) return Fail(kSpoolFolder, err);
+  int spool = open(kMailSpool, flags);
+  if (spool < 0) return Fail(kMailSpool, err);
   if (create && mkdirat(spool, domain.c_str(), kDomainFolderMode) != 0 && errno != EEXIST) {
-    const int result = Fail(std::string(kSpoolFolder) + "/" + domain, err);
+    const int result = Fail(std::string(kMailSpool) + "/" + domain, err);
     close(spool);
     return result;
   }
@@ -35,7 +36,7 @@ int OpenDomainSpool(const std::string& domain, bool create, std::string* err) {
   const int error = errno;
   close(spool);
   errno = error;
-  if (folder < 0) return Fail(std::string(kSpoolFolder) + "/" + domain, err);
+  if (folder < 0) return Fail(std::string(kMailSpool) + "/" + domain, err);
   return folder;
 }
 

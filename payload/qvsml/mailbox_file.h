@@ -1,6 +1,6 @@
 #pragma once
 
-// Opening a virtual user's mailbox, /var/spool/vmail/<domain>/<user>, as a
+// Opening a virtual user's mailbox, <kMailSpool>/<domain>/<user>, as a
 // root program must: no link is followed, the domain's folder is created
 // 0700 when missing, a mailbox is created 0600, and anything but a plain
 // file with one link is refused.

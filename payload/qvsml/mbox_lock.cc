@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/write_all.h"
 #include "payload/qvsml/mailbox_file.h"
 
 namespace {
@@ -82,7 +83,7 @@ int MboxLock::TryOnce(std::string* err) {
     return -1;
   }
   const std::string pid = std::to_string(getpid()) + "\n";
-  if (write(lock_file_fd_, pid.data(), pid.size()) < 0) {
+  if (!WriteAll(lock_file_fd_, pid)) {
     // Without it the file still counts as held while the fcntl lock lasts.
   }
   if (LockWholeFile(mailbox_fd_, F_WRLCK)) return 1;

@@ -1,5 +1,7 @@
 #include "payload/qvsml/safe_name.h"
 
+#include "common/layout.h"
+
 namespace {
 
 constexpr size_t kLongestName = 255;
@@ -32,5 +34,5 @@ std::string UserListPath(const std::string& domain) {
 }
 
 std::string MailboxPath(const std::string& domain, const std::string& user) {
-  return std::string(kSpoolFolder) + "/" + domain + "/" + user;
+  return std::string(kMailSpool) + "/" + domain + "/" + user;
 }

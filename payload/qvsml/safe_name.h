@@ -1,7 +1,7 @@
 #pragma once
 
-// User and domain names become file names under /etc/vmail and the spool,
-// so only names that stay inside those folders are accepted.
+// User and domain names become file names in the user list folder and the
+// spool, so only names that stay inside those folders are accepted.
 
 #include <string>
 
@@ -14,10 +14,9 @@ bool IsSafeName(const std::string& name);
 // matched, and stored, without regard to case.
 std::string LowerCase(const std::string& name);
 
-// The spool and list paths of the mail part.
-constexpr char kUserListFolder[] = "/etc/vmail";
-constexpr char kSpoolFolder[] = "/var/spool/vmail";
-// /etc/vmail/<domain>; `domain` must be a safe name.
+// The domain's user list in the user list folder; `domain` must be a safe
+// name.
 std::string UserListPath(const std::string& domain);
-// /var/spool/vmail/<domain>/<user>; both must be safe names.
+// The user's mailbox in the spool, in the domain's folder; both must be safe
+// names.
 std::string MailboxPath(const std::string& domain, const std::string& user);

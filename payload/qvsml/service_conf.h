@@ -1,12 +1,11 @@
 #pragma once
 
-// The service's configuration, /etc/Quorvane.conf, as the installer writes
-// it: a comment line, then one `Key "text"` or `Key number` line per setting.
+// The service's configuration (kConfFile in common/layout.h), as the
+// installer writes it: a comment line, then one `Key "text"` or `Key number`
+// line per setting.
 
 #include <cstdint>
 #include <string>
-
-constexpr char kServiceConfFile[] = "/etc/Quorvane.conf";
 
 struct ServiceConf {
   std::string DNSType;

@@ -1,6 +1,7 @@
 #pragma once
 
-// A virtual domain's users, /etc/vmail/<domain> (mode 0640): one
+// A virtual domain's users, the file named after it in kUserListFolder
+// (mode 0640): one
 // `user:password-hash` line each, the hash from crypt(3), SHA-512 ("$6$").
 
 #include <optional>

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
+#include "common/layout.h"
 #include "payload/qvsml/safe_name.h"
 #include "payload/qvsml/text_file.h"
 
 std::string VirtualDomainsPath(const std::string& ins_folder) {
-  return ins_folder + "/etc/VirtualDomains";
+  return ins_folder + kEtcSubfolder + "/" + kVirtualDomainsFile;
 }
 
 std::vector<std::string> ParseVirtualDomains(const std::string& text) {

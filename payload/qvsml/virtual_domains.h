@@ -1,13 +1,14 @@
 #pragma once
 
-// The virtual domain list, InsFolder/etc/VirtualDomains: one domain a line;
+// The virtual domain list, kVirtualDomainsFile in the installation's etc
+// folder: one domain a line;
 // lines starting with "#" and blank lines are ignored. sendmail reads the
 // same file as its class of virtual domains.
 
 #include <string>
 #include <vector>
 
-// InsFolder/etc/VirtualDomains.
+// The virtual domain list's path under `ins_folder`.
 std::string VirtualDomainsPath(const std::string& ins_folder);
 
 // The domains listed in `text`, in lower case, in file order.

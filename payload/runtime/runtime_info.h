@@ -1,7 +1,7 @@
 #pragma once
 
-// The package's runtime support library, linked as
-// /usr/lib/libstdc++-libc6.2-2.so.3 with the mail part. It carries what the
+// The package's runtime support library, linked as kRuntimeLink with the
+// mail part. It carries what the
 // package's programs may share at run time; for now the package's version.
 
 extern "C" {

@@ -1,6 +1,6 @@
 // vdeliver USER DOMAIN [-f SENDER]: sendmail's mailer for the virtual
 // domains. Appends the message on standard input to the user's mailbox,
-// /var/spool/vmail/<domain>/<user>, and answers with a sysexits code so
+// <kMailSpool>/<domain>/<user>, and answers with a sysexits code so
 // that sendmail bounces what can never be delivered and queues the rest.
 //
 // Rules: root only reads the configuration and the user list, then gives
@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
+#include "common/write_all.h"
 #include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/mailbox_file.h"
 #include "payload/qvsml/mbox_lock.h"
@@ -148,7 +150,7 @@ bool SeparateFromLastMessage(int fd, off_t size) {
     return false;
   const char* missing = tail[1] != '\n' ? "\n\n" : tail[0] != '\n' ? "\n" : "";
   const size_t length = strlen(missing);
-  return length == 0 || write(fd, missing, length) == static_cast<ssize_t>(length);
+  return WriteAll(fd, missing, length);
 }
 
 // Appends the message under the locks; the mailbox is cut back to its
@@ -203,7 +205,7 @@ int main(int argc, char** argv) {
 
   ServiceConf conf;
   std::string err;
-  if (!ReadServiceConf(kServiceConfFile, &conf, &err)) return Fail(EX_CONFIG, err);
+  if (!ReadServiceConf(kConfFile, &conf, &err)) return Fail(EX_CONFIG, err);
   std::vector<std::string> domains;
   if (!ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, &err))
     return Fail(EX_CONFIG, err);

@@ -4,7 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 
 namespace {
 

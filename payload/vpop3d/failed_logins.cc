@@ -10,7 +10,8 @@
 #include <iterator>
 #include <vector>
 
-#include "payload/qvsml/write_all.h"
+#include "common/layout.h"
+#include "common/write_all.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ FailedLogins::~FailedLogins() {
 }
 
 std::string FailedLogins::PathIn(const std::string& ins_folder) {
-  return ins_folder + "/log/pop3-failures";
+  return ins_folder + kLogSubfolder + "/" + kFailedLoginsFile;
 }
 
 bool FailedLogins::Open(const std::string& path, std::string* err) {

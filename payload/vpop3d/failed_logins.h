@@ -20,7 +20,7 @@ class FailedLogins {
   FailedLogins(const FailedLogins&) = delete;
   FailedLogins& operator=(const FailedLogins&) = delete;
 
-  // InsFolder/log/pop3-failures.
+  // kFailedLoginsFile in the installation's log folder.
   static std::string PathIn(const std::string& ins_folder);
 
   // Opens the record at `path`, creating it with mode 0600; never through a

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/layout.h"
 #include "payload/qvsml/safe_name.h"
 #include "payload/qvsml/service_conf.h"
 #include "payload/qvsml/user_list.h"
@@ -21,7 +22,7 @@ bool CheckLogin(const std::string& user, const std::string& domain, const std::s
   std::vector<std::string> domains;
   std::vector<MailUser> users;
   std::string err;
-  if (!ReadServiceConf(kServiceConfFile, &conf, &err) ||
+  if (!ReadServiceConf(kConfFile, &conf, &err) ||
       !ReadVirtualDomains(VirtualDomainsPath(conf.InsFolder), &domains, &err) ||
       !IsVirtualDomain(domains, domain) || !ReadUserList(UserListPath(domain), &users, &err))
     return false;

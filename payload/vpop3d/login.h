@@ -9,6 +9,6 @@
 bool SplitLogin(const std::string& login, std::string* user, std::string* domain);
 
 // Whether `user` of the virtual `domain` (both lower case) exists and
-// `password` is theirs, by the installation's domain list and
-// /etc/vmail/<domain>. False for names that are not safe file names.
+// `password` is theirs, by the installation's domain list and the domain's
+// user list. False for names that are not safe file names.
 bool CheckLogin(const std::string& user, const std::string& domain, const std::string& password);

@@ -9,7 +9,7 @@
 
 #include <set>
 
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 #include "payload/vpop3d/pop3_text.h"
 #include "payload/vpop3d/region_reader.h"
 

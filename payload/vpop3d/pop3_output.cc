@@ -1,6 +1,6 @@
 #include "payload/vpop3d/pop3_output.h"
 
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 
 void Pop3Output::RawPastTheBuffer(const char* data, size_t size) {
   if (!Flush()) return;

@@ -21,10 +21,11 @@
 
 #include <string>
 
+#include "common/layout.h"
 #include "common/mail_account.h"
+#include "common/write_all.h"
 #include "payload/qvsml/give_up_root.h"
 #include "payload/qvsml/service_conf.h"
-#include "payload/qvsml/write_all.h"
 #include "payload/vpop3d/failed_logins.h"
 #include "payload/vpop3d/login.h"
 #include "payload/vpop3d/login_gate.h"
@@ -89,7 +90,7 @@ Outcome Monitor(int gate_fd, const std::string& peer, const SessionSettings& set
   FailedLogins failures;
   std::string err;
   // Without the record of failures no login is judged at all.
-  const bool judging = ReadServiceConf(kServiceConfFile, &conf, &err) &&
+  const bool judging = ReadServiceConf(kConfFile, &conf, &err) &&
                        failures.Open(FailedLogins::PathIn(conf.InsFolder), &err);
   int failed = 0;
   GateRequest request;
@@ -137,6 +138,8 @@ int RunSplitSession(int in_fd, int out_fd, SessionSettings settings) {
   if (geteuid() != 0) return Unavailable(out_fd, "vpop3d must be started as root");
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, gate) != 0)
     return Unavailable(out_fd, "POP3 service unavailable");
+  // The reader is this program going on with less privilege, not another
+  // program: it forks where every other program is started through Spawn.
   const pid_t reader = fork();
   if (reader < 0) return Unavailable(out_fd, "POP3 service unavailable");
   if (reader == 0) {

@@ -4,11 +4,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include "payload/qvsml/write_all.h"
+#include "common/spawn.h"
+#include "common/write_all.h"
 
 namespace {
 
@@ -66,24 +65,13 @@ bool RelayToSystemPop3(const std::string& path, const std::string& user_line,
     close(to_daemon[1]);
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, to_daemon[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, from_daemon[1], 1);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  char* const envp[] = {const_cast<char*>("PATH=/usr/sbin:/usr/bin:/sbin:/bin"), nullptr};
+  // The daemon needs no variable of ours, the search path aside.
+  SpawnOptions options;
+  options.stdin_fd = to_daemon[0];
+  options.stdout_fd = from_daemon[1];
+  options.environment = std::vector<std::string>{kChildSearchPath};
   pid_t pid;
-  const bool started = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, envp) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const bool started = Spawn(path, {path}, options, &pid) == 0;
   close(to_daemon[0]);
   close(from_daemon[1]);
   std::string after_greeting;
@@ -98,8 +86,7 @@ bool RelayToSystemPop3(const std::string& path, const std::string& user_line,
   close(from_daemon[0]);
   if (started) {
     if (!greeted) kill(pid, SIGTERM);
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    WaitForChild(pid);
   }
   return greeted;
 }

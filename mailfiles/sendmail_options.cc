@@ -1,4 +1,4 @@
-#include "mail/sendmail_options.h"
+#include "mailfiles/sendmail_options.h"
 
 #include <pwd.h>
 #include <strings.h>
@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 std::vector<std::string_view> SplitLines(std::string_view content) {
   std::vector<std::string_view> lines;

@@ -1,4 +1,6 @@
-#include "mail/sendmail_mc.h"
+#include "mailfiles/sendmail_mc.h"
+
+#include "common/layout.h"
 
 namespace {
 
@@ -49,7 +51,7 @@ std::string HookedMc(std::string_view mc, std::string_view ins_folder) {
       " virtual domain list goes to\n"
       "dnl its delivery program. qvremove takes these lines out again.\n"
       "LOCAL_CONFIG\n");
-  hooked.append(Quoted("FA" + folder + "/etc/VirtualDomains"));
+  hooked.append(Quoted("FA" + folder + kEtcSubfolder + "/" + kVirtualDomainsFile));
   hooked.append("LOCAL_RULE_3\n");
   hooked.append(Quoted("R$* < @ $=A > $*\t$@ $1 < @ $2 . > $3"));
   hooked.append("LOCAL_RULE_0\n");

@@ -4,8 +4,9 @@
 // where systemd runs, or an LSB init script in /etc/init.d enabled with the
 // host's update-rc.d or chkconfig. On the installer's own layout (System V
 // scripts in /etc/rc.d/init.d) nothing is registered, and the administrator
-// starts the service as the installer's last lines say. Only the C library
-// is used here, so that qvremove builds this file in as well.
+// starts the service as the installer's last lines say. qvremove undoes the
+// registration with the same plan, so this sits below both and uses only the
+// C library.
 
 #include <string>
 #include <vector>

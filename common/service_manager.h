@@ -3,8 +3,8 @@
 // How this host starts its daemons. The installer knows one layout by every
 // name: System V scripts in /etc/rc.d/init.d. A distribution keeps its
 // scripts in /etc/init.d under names of its own, or has systemd manage the
-// daemons. Only the C library is used here, so that qvremove builds this
-// file in as well.
+// daemons. The installer and qvremove both restart daemons through it, so it
+// sits below both and uses only the C library.
 //
 // Every function takes `root`, the folder that stands for "/" (empty on the
 // host itself), so that a test can lay out a host of its own.

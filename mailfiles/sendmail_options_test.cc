@@ -1,4 +1,4 @@
-#include "mail/sendmail_options.h"
+#include "mailfiles/sendmail_options.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>

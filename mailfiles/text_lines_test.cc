@@ -1,4 +1,4 @@
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 #include <gtest/gtest.h>
 

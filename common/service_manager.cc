@@ -1,4 +1,4 @@
-#include "host/service_manager.h"
+#include "common/service_manager.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "mail/xinetd_entry.h"
+#include "mailfiles/xinetd_entry.h"
 
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

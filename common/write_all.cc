@@ -1,17 +1,18 @@
-#include "payload/qvsml/write_all.h"
+#include "common/write_all.h"
 
 #include <errno.h>
 #include <unistd.h>
 
-bool WriteAll(int fd, const char* data, size_t size) {
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* rest = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t n = write(fd, data, size);
+    const ssize_t n = write(fd, rest, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;
       return false;
     }
-    data += n;
+    rest += n;
     size -= static_cast<size_t>(n);
   }
   return true;

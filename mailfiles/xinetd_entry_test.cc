@@ -1,4 +1,4 @@
-#include "mail/xinetd_entry.h"
+#include "mailfiles/xinetd_entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mail/sendmail_mc.h"
+#include "mailfiles/sendmail_mc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "mail/inetd_conf.h"
+#include "mailfiles/inetd_conf.h"
 
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

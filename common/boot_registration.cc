@@ -1,14 +1,21 @@
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "host/service_manager.h"
+#include <string_view>
+
+#include "common/layout.h"
+#include "common/service_manager.h"
 
 namespace {
 
 constexpr char kInitScript[] = "/etc/init.d/quorvane";
 constexpr char kUnitFile[] = "/etc/systemd/system/quorvane.service";
+
+// The boot files run the service command by its name in the layout, which
+// stands for kCommandMark in their texts.
+constexpr std::string_view kCommandMark = "@COMMAND@";
 
 // The service command does the work and answers with LSB exit codes; the
 // headers tell update-rc.d and chkconfig when to run it.
@@ -29,8 +36,8 @@ constexpr char kInitScriptText[] =
     "### END INIT INFO\n"
     "\n"
     "case \"$1\" in\n"
-    "  start|stop|restart|status) exec /usr/bin/quorvane \"$1\" ;;\n"
-    "  force-reload) exec /usr/bin/quorvane restart ;;\n"
+    "  start|stop|restart|status) exec @COMMAND@ \"$1\" ;;\n"
+    "  force-reload) exec @COMMAND@ restart ;;\n"
     "  *) echo \"Usage: $0 {start|stop|restart|force-reload|status}\" >&2; exit 2 ;;\n"
     "esac\n";
 
@@ -43,11 +50,19 @@ constexpr char kUnitText[] =
     "\n"
     "[Service]\n"
     "Type=forking\n"
-    "ExecStart=/usr/bin/quorvane start\n"
-    "ExecStop=/usr/bin/quorvane stop\n"
+    "ExecStart=@COMMAND@ start\n"
+    "ExecStop=@COMMAND@ stop\n"
     "\n"
     "[Install]\n"
     "WantedBy=multi-user.target\n";
+
+// `text` with the service command in place of every kCommandMark.
+std::string WithServiceCommand(std::string text) {
+  for (size_t at = text.find(kCommandMark); at != std::string::npos;
+       at = text.find(kCommandMark, at + 1))
+    text.replace(at, kCommandMark.size(), kQuorvaneCommand);
+  return text;
+}
 
 // A start link for the service ("S" + sequence + "quorvane") in `folder`.
 bool HasStartLink(const std::string& folder) {
@@ -102,9 +117,9 @@ BootRegistration PlanBootRegistration(const std::string& root) {
 std::string BootFileText(BootRegistration::Kind kind) {
   switch (kind) {
     case BootRegistration::Kind::kInitScript:
-      return kInitScriptText;
+      return WithServiceCommand(kInitScriptText);
     case BootRegistration::Kind::kSystemdUnit:
-      return kUnitText;
+      return WithServiceCommand(kUnitText);
     case BootRegistration::Kind::kNone:
       break;
   }

@@ -1,6 +1,6 @@
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_template.h"
 
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mail/inetd_conf.h"
+#include "mailfiles/inetd_conf.h"
 
 #include <gtest/gtest.h>
 

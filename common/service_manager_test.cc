@@ -1,48 +1,15 @@
-#include "host/service_manager.h"
+#include "common/service_manager.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "common/test_host_tree.h"
 
 namespace {
 
 using Words = std::vector<std::string>;
-
-// A host laid out in a folder of its own: each path names a program (mode
-// 0755), a plain file (mode 0644, marked by a leading "-") or a folder
-// (ending in "/").
-class HostTree {
- public:
-  HostTree() {
-    char folder[] = "/tmp/qv-services-XXXXXX";
-    root_ = mkdtemp(folder) ? folder : "";
-  }
-  ~HostTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  void Add(std::string path) {
-    const bool plain = path[0] == '-';
-    if (plain) path.erase(0, 1);
-    const std::string full = root_ + path;
-    if (path.back() == '/') {
-      std::filesystem::create_directories(full);
-      return;
-    }
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream(full) << "#!/bin/sh\n";
-    chmod(full.c_str(), plain ? 0644 : 0755);
-  }
-  const std::string& root() const { return root_; }
-
- private:
-  std::string root_;
-};
 
 struct RestartCase {
   const char* host;

@@ -1,4 +1,4 @@
-#include "mail/sendmail_template.h"
+#include "mailfiles/sendmail_template.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mail/text_lines.h"
+#include "mailfiles/text_lines.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
-#include "host/boot_registration.h"
+#include "common/boot_registration.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "common/test_host_tree.h"
 
 namespace {
 
@@ -16,31 +13,10 @@ using Words = std::vector<std::string>;
 
 class BootRegistrationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/qv-boot-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    root_ = folder;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  // A program (mode 0755), or a folder when `path` ends in "/".
-  void Add(const std::string& path) {
-    const std::string full = root_ + path;
-    if (path.back() == '/') {
-      std::filesystem::create_directories(full);
-      return;
-    }
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream(full) << "#!/bin/sh\n";
-    chmod(full.c_str(), 0755);
-  }
   void Link(const std::string& path, const std::string& target) {
-    std::filesystem::create_directories(std::filesystem::path(root_ + path).parent_path());
-    ASSERT_EQ(symlink(target.c_str(), (root_ + path).c_str()), 0);
+    ASSERT_TRUE(host_.Link(path, target)) << path;
   }
-  std::string root_;
+  HostTree host_;
 };
 
 TEST_F(BootRegistrationTest, RegistersWithTheServiceManagerTheHostHas) {
@@ -85,10 +61,9 @@ TEST_F(BootRegistrationTest, RegistersWithTheServiceManagerTheHostHas) {
       {"no service manager found", {}, Kind::kNone, "", {}, {}},
   };
   for (const auto& c : cases) {
-    TearDown();
-    SetUp();
-    for (const std::string& path : c.paths) Add(path);
-    const BootRegistration plan = PlanBootRegistration(root_);
+    HostTree host;
+    for (const std::string& path : c.paths) host.Add(path);
+    const BootRegistration plan = PlanBootRegistration(host.root());
     EXPECT_EQ(plan.kind, c.kind) << c.host;
     EXPECT_EQ(plan.file, c.file) << c.host;
     EXPECT_EQ(plan.enable, c.enable) << c.host;
@@ -102,13 +77,13 @@ TEST_F(BootRegistrationTest, EnabledOnlyByAStartLinkOrTheUnitsWantsLink) {
       BootRegistration::Kind::kSystemdUnit, "/etc/systemd/system/quorvane.service", {}, {}};
   Link("/etc/rc0.d/K01quorvane", "../init.d/quorvane");
   Link("/etc/rc2.d/S01quorvaned", "../init.d/quorvaned");
-  EXPECT_FALSE(BootRegistrationEnabled(script, root_));
+  EXPECT_FALSE(BootRegistrationEnabled(script, host_.root()));
   Link("/etc/rc2.d/S01quorvane", "../init.d/quorvane");
-  EXPECT_TRUE(BootRegistrationEnabled(script, root_));
-  EXPECT_FALSE(BootRegistrationEnabled(unit, root_));
+  EXPECT_TRUE(BootRegistrationEnabled(script, host_.root()));
+  EXPECT_FALSE(BootRegistrationEnabled(unit, host_.root()));
   Link("/etc/systemd/system/multi-user.target.wants/quorvane.service",
        "/etc/systemd/system/quorvane.service");
-  EXPECT_TRUE(BootRegistrationEnabled(unit, root_));
+  EXPECT_TRUE(BootRegistrationEnabled(unit, host_.root()));
 }
 
 }  // namespace
