@@ -29,17 +29,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 std::optional<std::string> ReadLink(const std::string& path) {
   char buf[PATH_MAX];
   ssize_t n = readlink(path.c_str(), buf, sizeof buf);

@@ -1,8 +1,8 @@
 #pragma once
 
-// Reading and writing the folders an overlay is stacked from: plain files
-// and links, and the marks overlayfs leaves in an upper folder (whiteouts,
-// opaque folders).
+// Reading the folders an overlay is stacked from: plain files and links,
+// and the marks overlayfs leaves in an upper folder (whiteouts, opaque
+// folders).
 
 #include <sys/stat.h>
 
@@ -12,9 +12,6 @@
 
 // The whole content of a file, or nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
-// Writes all of `data` to `fd`, going on after a short write or an
-// interruption; false on an error.
-bool WriteAll(int fd, const std::string& data);
 // The target of a symbolic link, or nullopt.
 std::optional<std::string> ReadLink(const std::string& path);
 // Whether the entry hides the same path in the layers below.

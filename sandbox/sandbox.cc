@@ -12,6 +12,7 @@
 #include <deque>
 #include <utility>
 
+#include "common/write_all.h"
 #include "sandbox/change_set.h"
 #include "sandbox/layer_files.h"
 #include "sandbox/view_mounts.h"

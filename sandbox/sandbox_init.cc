@@ -13,7 +13,7 @@
 #include <cstring>
 #include <utility>
 
-#include "sandbox/layer_files.h"
+#include "common/write_all.h"
 #include "sandbox/view_mounts.h"
 
 namespace {

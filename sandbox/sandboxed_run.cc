@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sandbox/layer_files.h"
+#include "common/write_all.h"
 #include "sandbox/sandbox_init.h"
 
 namespace {
