@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/settings.h"
+#include "tests/default_conf.h"
 
 namespace {
 
@@ -10,21 +11,7 @@ TEST(ConfFileTest, DefaultsWithoutMailPartGiveThe288ByteFile) {
   CGeneral settings;
   StoreText(settings.DNSType, "BIND9");
   const std::string conf = RenderConf(settings);
-  EXPECT_EQ(conf,
-            "#  Configuration file for Quorvane\n"
-            "DNSType \"BIND9\"\n"
-            "Port 33333\n"
-            "NamedConfFile \"/etc/named.conf\"\n"
-            "NamedPIDFile \"/var/run/named/named.pid\"\n"
-            "SendMailPIDFile \"\"\n"
-            "AutoDisconnectTime 30\n"
-            "Refresh 28800\n"
-            "Retry 7200\n"
-            "Expire 604800\n"
-            "ttl 86400\n"
-            "ns1 \"@\"\n"
-            "InsFolder \"/usr/local/quorvane\"\n"
-            "RFolder \"/var/quorvane\"\n");
+  EXPECT_EQ(conf, DefaultConfText(""));
   EXPECT_EQ(conf.size(), 288u);
 }
 

@@ -9,52 +9,13 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <csignal>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sandbox/change_set.h"
-
-struct RunOptions {
-  std::string working_dir = "/";  // inside the sandbox
-  std::string stdin_text;         // fed to the program's standard input
-  // After stdin_text, leave stdin open (the program blocks at its next
-  // read) until the program ends.
-  bool keep_stdin_open = false;
-  int timeout_seconds = 60;  // then the whole sandbox is killed, timed_out = true
-  // Once this text has appeared on stdout, `signal` is sent to the program (once).
-  std::string signal_after;
-  int signal = 0;
-  bool share_network = false;  // keep the host's network namespace (only for building layers)
-  // The program reads the caller's own standard input, and what it prints is
-  // passed on to the caller's standard output as it comes (and kept in
-  // `output` too): an administrator answers the questions as on the host.
-  bool console = false;
-  // Keep the host's name instead of kSandboxHostName.
-  bool keep_host_name = false;
-  // Polled while the program runs: once it holds a signal number, that
-  // signal is sent to the program (once), as an interrupt passed on.
-  const volatile sig_atomic_t* forward_signal = nullptr;
-  // Programs run one after another once the program has ended, in the same
-  // view and namespaces, while what it started (a daemon) still runs; with
-  // the same standard input and output. A signal passed on reaches the one
-  // running and skips the rest. The run's exit status stays the program's.
-  std::vector<std::vector<std::string>> then;
-};
-
-struct RunResult {
-  // Everything the program wrote to stdout (stderr goes to the test's
-  // stderr). When the sandbox could not be set up: a message starting
-  // with "sandbox:" and exit_status -1.
-  std::string output;
-  int exit_status = -1;  // exit code when the program exited normally
-  int term_signal = 0;   // signal that ended it, if any
-  bool timed_out = false;
-  bool signal_sent = false;
-  ChangeSet changes;  // what the run changed, relative to host + seeds + layers
-};
+#include "sandbox/sandboxed_run.h"
 
 // Appended to by the scripts of SeedInitScripts(); it shows in change sets.
 constexpr char kInitLog[] = "/var/log/qvtest-init.log";
@@ -143,11 +104,7 @@ class Sandbox {
   // component too when follow_last), or "" when the lookup fails.
   std::string Resolve(const std::string& path, bool follow_last, size_t first) const;
 
-  // In the sandbox's init process: sets the sandbox up, runs the program
-  // and reports. Never returns.
-  [[noreturn]] void SandboxInit(const std::vector<std::string>& argv, const RunOptions& options,
-                                int stdin_fd, int stdout_fd, int control_fd, int report_fd);
-  bool MountLayers(const RunOptions& run, std::string* err);
+  // Writes the seeds into `root`, folders first; false with `err`.
   bool WriteSeeds(const std::string& root, std::string* err) const;
 
   std::string scratch_dir_;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/installer_run.h"
 #include "sandbox/sandbox.h"
+#include "tests/installer_run.h"
 #include "tests/transcript.h"
 
 namespace {

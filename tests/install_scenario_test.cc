@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/installer_run.h"
 #include "sandbox/sandbox.h"
+#include "tests/default_conf.h"
+#include "tests/installer_run.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -32,21 +33,7 @@ TEST(InstallScenarioTest, AllDefaultsWithoutMailPart) {
 
   auto conf = sandbox.ReadAfter("/etc/Quorvane.conf");
   ASSERT_TRUE(conf);
-  EXPECT_EQ(*conf,
-            "#  Configuration file for Quorvane\n"
-            "DNSType \"BIND9\"\n"
-            "Port 33333\n"
-            "NamedConfFile \"/etc/named.conf\"\n"
-            "NamedPIDFile \"/var/run/named/named.pid\"\n"
-            "SendMailPIDFile \"\"\n"
-            "AutoDisconnectTime 30\n"
-            "Refresh 28800\n"
-            "Retry 7200\n"
-            "Expire 604800\n"
-            "ttl 86400\n"
-            "ns1 \"@\"\n"
-            "InsFolder \"/usr/local/quorvane\"\n"
-            "RFolder \"/var/quorvane\"\n");
+  EXPECT_EQ(*conf, DefaultConfText(""));
   EXPECT_EQ(conf->size(), 288u);
   EXPECT_EQ(ModeAfter(sandbox, "/etc/Quorvane.conf"), 0644u);
 

@@ -122,6 +122,11 @@ void SeedPopusersGroup(Sandbox& sandbox) {
                WithoutEntry(sandbox, "/etc/group", "popusers") + "popusers:x:4242:\n");
 }
 
+void SeedMailHostWithGroups(Sandbox& sandbox) {
+  SeedMailHost(sandbox);
+  SeedPopusersGroup(sandbox);
+}
+
 void SeedWithoutMailGroup(Sandbox& sandbox) {
   sandbox.Seed("/etc/group", WithoutEntry(sandbox, "/etc/group", "mail"));
   sandbox.Seed("/etc/gshadow", WithoutEntry(sandbox, "/etc/gshadow", "mail"), 0640);

@@ -82,6 +82,10 @@ void SeedMailHost(Sandbox& sandbox);
 // Seeds a popusers group with gid 4242 in place of the host's own, if any.
 void SeedPopusersGroup(Sandbox& sandbox);
 
+// A mail host whose popusers group already exists, so the server stage
+// asks no group question: SeedMailHost and SeedPopusersGroup.
+void SeedMailHostWithGroups(Sandbox& sandbox);
+
 // Seeds /etc/group and /etc/gshadow without the mail group.
 void SeedWithoutMailGroup(Sandbox& sandbox);
 
@@ -114,6 +118,21 @@ RunResult RunScript(Sandbox& sandbox, const std::string& script, RunOptions opti
 // script writes on descriptor 3, and waits until it asks the mail question.
 // Its process ID is in $installer.
 std::string ScriptUpToFirstQuestion(const std::string& output_file);
+
+// Shell functions for scripts and stand-in programs that wait for an event
+// rather than for a while; each looks every tenth of a second, thirty
+// seconds at most:
+//   await CONDITION             until the shell condition holds;
+//   await_deferred NAME NUMBER  until the process named NAME holds signal
+//                               NUMBER blocked and pending (it defers it).
+inline constexpr char kAwaitFunctions[] =
+    "await() { n=0; while ! eval \"$1\" && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; }\n"
+    "deferred() { for p in /proc/[0-9]*; do\n"
+    "  [ \"$(cat $p/comm 2>/dev/null)\" = \"$1\" ] || continue\n"
+    "  mask=$(sed -n 's/^ShdPnd:[[:space:]]*//p' $p/status)\n"
+    "  [ -n \"$mask\" ] && [ $(((0x$mask >> ($2 - 1)) & 1)) = 1 ] && return 0\n"
+    "done; return 1; }\n"
+    "await_deferred() { await \"deferred $1 $2\"; }\n";
 
 // `text` as one single-quoted shell word.
 std::string ShellWord(const std::string& text);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/installer_run.h"
 #include "sandbox/sandbox.h"
+#include "tests/installer_run.h"
 #include "tests/transcript.h"
 
 namespace {
@@ -154,19 +154,17 @@ TEST(InterruptScenarioTest, LinkAtTheConfigurationFilePathStays) {
 }
 
 // SIGHUP while the package is being unpacked. A decode tool that says it
-// has started (on standard error, which the console shows) and then takes
-// two seconds makes sure the signal lands in the middle of the extraction.
+// has started (on standard error, which the console shows) and then works
+// until it is stopped makes sure the signal lands in the middle of the
+// extraction.
 TEST(InterruptScenarioTest, DuringExtractionTheWorkingFolderGoes) {
   constexpr char kDist[] = "/opt/dist";
   constexpr char kStarted[] = "decode: started";
   Sandbox sandbox;
   SeedStandardHost(sandbox);
   sandbox.SeedCopy(std::string(kDist) + "/qvinstall", DistDir() + "/qvinstall");
-  sandbox.SeedCopy(std::string(kDist) + "/decode.real", DistDir() + "/decode");
   sandbox.Seed(std::string(kDist) + "/decode",
-               "#!/bin/sh\necho '" + std::string(kStarted) + "' >&2\nsleep 2\nexec " + kDist +
-                   "/decode.real \"$@\"\n",
-               0755);
+               "#!/bin/sh\necho '" + std::string(kStarted) + "' >&2\nexec sleep infinity\n", 0755);
   RunResult run = RunUntilSignal(sandbox, "n\n", SignalAfter(kStarted, SIGHUP), kDist);
 
   ExpectStoppedCleanly(sandbox, run);

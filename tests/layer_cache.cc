@@ -21,6 +21,8 @@ namespace {
 
 // Changing how layers are built changes this, which rebuilds old ones.
 constexpr char kRecipe[] = "dpkg-i-v1";
+// How long an apt-get waits for another one to finish.
+constexpr int kAptWaitSeconds = 600;
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
@@ -54,6 +56,16 @@ std::string Tail(const std::string& text, size_t lines) {
     if (at == std::string::npos) return text;
   }
   return text.substr(at);
+}
+
+// An apt-get command that waits for apt's own locks, and for every other
+// layer build sharing this cache, instead of failing while another
+// apt-get updates the package lists.
+std::string AptGet(const std::string& arguments) {
+  return "flock -w " + std::to_string(kAptWaitSeconds) + " " +
+         Quote(std::string(QV_LAYER_CACHE_DIR) + "/apt.lock") +
+         " env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=" +
+         std::to_string(kAptWaitSeconds) + " " + arguments;
 }
 
 std::vector<std::string> DebFiles(const std::string& folder) {
@@ -95,12 +107,10 @@ bool Build(const std::vector<std::string>& packages, const std::vector<std::stri
   std::string names;
   for (const std::string& package : packages) names.append(" ").append(Quote(package));
   const std::string download =
-      "DEBIAN_FRONTEND=noninteractive apt-get install --download-only --no-install-recommends "
-      "-y -q -o Dir::Cache::archives=" +
-      Quote(debs) + names;
+      AptGet("install --download-only --no-install-recommends -y -q -o Dir::Cache::archives=" +
+             Quote(debs) + names);
   if (!RunOnHost(download, log) &&
-      !(RunOnHost("DEBIAN_FRONTEND=noninteractive apt-get update -q", log) &&
-        RunOnHost(download, log))) {
+      !(RunOnHost(AptGet("update -q"), log) && RunOnHost(download, log))) {
     *err = "downloading" + names + " failed:" + Tail(ReadText(log), 6);
     return false;
   }

@@ -160,13 +160,18 @@ TEST_F(MailDeliveryTest, MailSentDuringAPop3SessionArrivesWhenItEnds) {
     SeedMessage(MessageName(i), Message(MessageName(i), "alice@example.test"));
   Install();
   const std::string w = std::string(kWork) + "/";
-  // Each message in its own SMTP connection: sendmail answers DATA only
-  // once its delivery has been tried, which waits for the lock.
+  // Each message in its own SMTP connection, each delivery a vdeliver of
+  // its own that waits for the lock; the mailbox is looked at once all of
+  // them wait.
   RunResult run =
-      RunClients("xinetd", "client fetch alice@example.test " + std::string(kPassword) + " " + w +
-                               "held --hold " + w + "release > " + w + "held.log &\n" +
-                               "while [ ! -e " + kMailbox +
-                               ".lock ]; do sleep 0.1; done\n"
+      RunClients("xinetd", std::string(kAwaitFunctions) +
+                               "count_of() { c=0; for p in /proc/[0-9]*; do\n"
+                               "  [ \"$(cat $p/comm 2>/dev/null)\" = \"$1\" ] && c=$((c + 1))\n"
+                               "done; echo $c; }\n"
+                               "client fetch alice@example.test " +
+                               std::string(kPassword) + " " + w + "held --hold " + w +
+                               "release > " + w + "held.log &\n" + "await '[ -e " + kMailbox +
+                               ".lock ]'\n"
                                "for i in $(seq 1 " +
                                std::to_string(kCount) +
                                "); do\n"
@@ -174,7 +179,9 @@ TEST_F(MailDeliveryTest, MailSentDuringAPop3SessionArrivesWhenItEnds) {
                                w + "m$i > " + w +
                                "sent.$i &\n"
                                "done\n"
-                               "sleep 3\n"
+                               "await '[ $(count_of vdeliver) -ge " +
+                               std::to_string(kCount) +
+                               " ]'\n"
                                "client wait " +
                                kMailbox +
                                " 1 0\n"

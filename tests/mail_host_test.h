@@ -31,8 +31,7 @@ class MailDeliveryTest : public testing::Test {
       skip_reason_ = err;
       return false;
     }
-    SeedMailHost(sandbox_);
-    SeedPopusersGroup(sandbox_);
+    SeedMailHostWithGroups(sandbox_);
     SeedMailDaemons(sandbox_);
     if (server == SuperServer::kInetd) {
       sandbox_.SeedRemoved("/etc/xinetd.d/ipop3");

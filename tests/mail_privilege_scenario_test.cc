@@ -16,8 +16,8 @@ namespace {
 
 // Shell helpers for the scripts below: waiting for an event with a bound,
 // and the ids of every process running a given program.
-constexpr char kScriptHelpers[] =
-    "await() { n=0; while ! eval \"$1\" && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; }\n"
+const std::string kScriptHelpers =
+    std::string(kAwaitFunctions) +
     "ids_of() { for p in /proc/[0-9]*; do\n"
     "  [ \"$(cat $p/comm 2>/dev/null)\" = \"$1\" ] && grep '^Uid:' $p/status | tr '\\t' ' '\n"
     "done | sort; }\n";
@@ -38,7 +38,7 @@ TEST_F(MailDeliveryTest, MailProgramsServeClientsAndMessagesWithoutRoot) {
   const std::string w = std::string(kWork) + "/";
   RunResult run = RunClients(
       "xinetd",
-      std::string(kScriptHelpers) +
+      kScriptHelpers +
           // Before the login.
           "client greet " + w + "greeted > " + w + "greet.log &\n" + "await 'grep -q ready " + w +
           "greet.log'\n" + "echo before login:; ids_of vpop3d\n" + "touch " + w +
@@ -70,31 +70,35 @@ TEST_F(MailDeliveryTest, MailProgramsServeClientsAndMessagesWithoutRoot) {
   }
 }
 
-// Thirty wrong passwords from one address, in connections one after
-// another: after ten failures within the minute every further login from
-// that address is refused before its password is looked at, the right one
-// included; another address is not held up.
+// Wrong passwords from one address over four connections at once, three
+// each: ten are checked, however the connections interleave, and every
+// further login from that address is refused before its password is looked
+// at, the right one included; another address is not held up.
 TEST_F(MailDeliveryTest, GuessingIsLimitedPerAddressAcrossConnections) {
   if (!SetUpHost(SuperServer::kXinetd)) GTEST_SKIP() << skip_reason_;
   Install();
   const std::string w = std::string(kWork) + "/";
   const std::string right = std::string(kPassword).insert(1, "PASS ");
+  const std::string guess = " 'USER alice@example.test' 'PASS wrong'";
+  // Each connection ends refused, or at its third failure.
+  const std::string refused = "-ERR too many failed logins from your address; try again later";
+  const std::string third = "-ERR too many failed logins";
+  // The lines of the four connections that match the patterns that follow.
+  const std::string count = "$(cat " + w + "guesses.* | grep -c -x -e ";
   RunResult run = RunClients(
-      "xinetd",
-      "for i in 1 2 3 4 5 6 7 8 9 10; do\n"
-      "  client talk 'USER alice@example.test' 'PASS wrong' 'USER alice@example.test' "
-      "'PASS wrong' 'USER alice@example.test' 'PASS wrong'\n"
-      "done > " +
-          w + "guesses\n" + "echo checked $(grep -c -x -e '-ERR invalid user name or password' " +
-          "-e '-ERR too many failed logins' " + w + "guesses)\n" +
-          "echo refused $(grep -c -x -e '-ERR too many failed logins from your address; try again "
-          "later' " +
-          w + "guesses)\n" + "client talk 'USER alice@example.test' " + right + "\n" +
-          "ip addr add 10.1.2.3/32 dev lo\n" + "client talk --source 10.1.2.3 " +
-          "'USER alice@example.test' " + right + " QUIT\n");
-  EXPECT_NE(run.output.find("checked 10\nrefused 7\n"
-                            "+OK POP3 server ready\n+OK send your password\n"
-                            "-ERR too many failed logins from your address; try again later\n"
+      "xinetd", kScriptHelpers + "for i in 1 2 3 4; do\n  client talk" + guess + guess + guess +
+                    " > " + w + "guesses.$i &\ndone\nwait\n" + "echo checked " + count +
+                    "'-ERR invalid user name or password' -e '" + third + "')\n" + "echo ended " +
+                    count + "'" + refused + "' -e '" + third + "')\n" +
+                    // xinetd takes four connections from one address at a time.
+                    "await '! ids_of vpop3d | grep -q .'\n" +
+                    "client talk 'USER alice@example.test' " + right + "\n" +
+                    "ip addr add 10.1.2.3/32 dev lo\n" + "client talk --source 10.1.2.3 " +
+                    "'USER alice@example.test' " + right + " QUIT\n");
+  EXPECT_NE(run.output.find("checked 10\nended 4\n"
+                            "+OK POP3 server ready\n+OK send your password\n" +
+                            refused +
+                            "\n"
                             "+OK POP3 server ready\n+OK send your password\n"
                             "+OK alice@example.test has 0 messages\n+OK bye\n"),
             std::string::npos)
@@ -109,9 +113,9 @@ TEST_F(MailDeliveryTest, LockLeftByAKilledProgramIsTakenOverAtOnce) {
   Install();
   const std::string w = std::string(kWork) + "/";
   RunResult run = RunClients(
-      "xinetd", std::string(kScriptHelpers) + "client fetch alice@example.test " + kPassword + " " +
-                    w + "held --hold " + w + "released > " + w + "fetch.log 2>&1 &\n" +
-                    "await '[ -e " + kMailbox + ".lock ]'\n" +
+      "xinetd", kScriptHelpers + "client fetch alice@example.test " + kPassword + " " + w +
+                    "held --hold " + w + "released > " + w + "fetch.log 2>&1 &\n" + "await '[ -e " +
+                    kMailbox + ".lock ]'\n" +
                     "session=$(for p in /proc/[0-9]*; do [ \"$(cat $p/comm 2>/dev/null)\" = "
                     "vpop3d ] && basename $p; done; true)\n" +
                     "kill -KILL $session; await '! kill -0 $session 2>/dev/null'\n" + "touch " + w +

@@ -165,8 +165,7 @@ constexpr uint64_t kSeeds[] = {1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377,
 
 TEST(Pop3RoundTripTest, RandomMailboxesComeBackByteForByte) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   const std::string work = kWork;
   std::string users, script = "set -e\necho example.test >> " + InFolder("/etc/VirtualDomains") +
                               "\ninstall -m 0640 " + work + "/users /etc/vmail/example.test\n";
@@ -198,9 +197,8 @@ TEST(Pop3RoundTripTest, RandomMailboxesComeBackByteForByte) {
     sandbox.Seed(folder + "/commands", commands + "QUIT\r\n");
     // A pipe, as a client's connection is: the reader before the login may
     // not write to a file.
-    script +=
-        InFolder("/bin/vpop3d") + " ipop3d < " + folder + "/commands | cat > " + folder +
-        "/answers\n";
+    script += InFolder("/bin/vpop3d") + " ipop3d < " + folder + "/commands | cat > " + folder +
+              "/answers\n";
     mailboxes.push_back(mailbox);
   }
   sandbox.Seed(work + "/users", users, 0600);

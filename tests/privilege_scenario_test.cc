@@ -71,8 +71,7 @@ TEST(PrivilegeScenarioTest, SighupGoesOnlyToSendmail) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     Sandbox sandbox;
-    SeedMailHost(sandbox);
-    SeedPopusersGroup(sandbox);
+    SeedMailHostWithGroups(sandbox);
     RunResult run = InstallThen(
         sandbox, kDefaultMailAnswers,
         std::string("mkdir -p /var/tmp/sbin; cp /usr/bin/sleep /var/tmp/sbin/sendmail\n") +
@@ -105,8 +104,7 @@ TEST(PrivilegeScenarioTest, PurgeStopsAtBindMountsInTheSpool) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     Sandbox sandbox;
-    SeedMailHost(sandbox);
-    SeedPopusersGroup(sandbox);
+    SeedMailHostWithGroups(sandbox);
     RunResult run =
         InstallThen(sandbox, kDefaultMailAnswers,
                     std::string(c.bind) + "\nprintf 'y\\ny\\n' | " + InFolder("/bin/qvremove") +

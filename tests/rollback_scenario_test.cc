@@ -464,8 +464,7 @@ TEST(RollbackScenarioTest, EarlierBackupsStayWhileThisRunsCopiesGoBack) {
 // A user quorvane the host had before the run goes too, from stage 2 on.
 TEST(RollbackScenarioTest, PreexistingSystemUserIsDeletedFromStageTwo) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   sandbox.Seed("/etc/passwd", *sandbox.ReadAfter("/etc/passwd") +
                                   "quorvane:x:4243:4242::/var/quorvane:/bin/false\n");
   sandbox.Seed("/etc/shadow", *sandbox.ReadAfter("/etc/shadow") + "quorvane:!:19000::::::\n", 0640);

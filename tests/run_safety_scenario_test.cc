@@ -43,17 +43,20 @@ TEST(RunSafetyScenarioTest, SecondInstallerIsRefusedWhileTheFirstRuns) {
 }
 
 // The reader of the output quits while the installer waits at the name
-// server question; the next question finds no one to ask.
+// server question; the next question finds no one to ask. The answers after
+// that question are given only once the reader has gone.
 TEST(RunSafetyScenarioTest, OutputReaderGoneEndsTheRunAsEndOfInputDoes) {
   Sandbox sandbox;
   SeedStandardHost(sandbox);
   const std::string up_to_name_server = ServerAnswers(MailPart::kNone) + "\n";
   const std::string rest = std::string("\n\n\n\n\n") + kAddress + "y\n";
   RunResult run =
-      RunScript(sandbox, "cd " + DistDir() + "\n{ printf '%s' " + ShellWord(up_to_name_server) +
-                             "; sleep 2; printf '%s' " + ShellWord(rest) +
+      RunScript(sandbox, std::string(kAwaitFunctions) + "cd " + DistDir() + "\n{ printf '%s' " +
+                             ShellWord(up_to_name_server) +
+                             "; await '[ -e /tmp/reader-gone ]'; printf '%s' " + ShellWord(rest) +
                              "; } |\n{ ./qvinstall; echo $? > /tmp/status; } |\n"
-                             "sed '/Getting DNS configuration/q'\n");
+                             "{ sed '/Getting DNS configuration/q'; touch /tmp/reader-gone; }\n"
+                             "rm /tmp/reader-gone\n");
 
   EXPECT_TRUE(SameTranscript(Opening() + ServerDialogue() + Line("Getting DNS configuration..."),
                              run.output));
@@ -64,14 +67,16 @@ TEST(RunSafetyScenarioTest, OutputReaderGoneEndsTheRunAsEndOfInputDoes) {
 }
 
 // SIGTERM while the rollback deletes the system user: the rollback ends
-// its work and the run ends as rolled back.
+// its work and the run ends as rolled back. The stand-in userdel goes on
+// only once the installer holds the signal for later.
 TEST(RunSafetyScenarioTest, StopSignalWaitsUntilTheRollbackIsDone) {
   Sandbox sandbox;
   SeedMailHost(sandbox);
   sandbox.SeedCopy("/usr/sbin/userdel.real", "/usr/sbin/userdel");
   sandbox.Seed("/usr/sbin/userdel",
-               "#!/bin/sh\necho 'userdel: started' >&2\nsleep 1\n"
-               "exec /usr/sbin/userdel.real \"$@\"\n",
+               "#!/bin/sh\n" + std::string(kAwaitFunctions) +
+                   "echo 'userdel: started' >&2\nawait_deferred qvinstall " +
+                   std::to_string(SIGTERM) + "\nexec /usr/sbin/userdel.real \"$@\"\n",
                0755);
   RunOptions options;
   options.signal_after = "userdel: started";
@@ -137,8 +142,7 @@ TEST(RunSafetyScenarioTest, StopSignalStopsTheRunningCommand) {
 // A useradd that refuses gives the stage's error text line a cause.
 TEST(RunSafetyScenarioTest, RefusedUserCreationNamesACause) {
   Sandbox sandbox;
-  SeedMailHost(sandbox);
-  SeedPopusersGroup(sandbox);
+  SeedMailHostWithGroups(sandbox);
   sandbox.Seed("/usr/sbin/useradd", "#!/bin/sh\nexit 1\n", 0755);
   RunResult run = RunInstaller(sandbox, ServerAnswers(MailPart::kGroupPresent));
 

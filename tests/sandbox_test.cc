@@ -6,7 +6,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -231,28 +230,28 @@ TEST(SandboxTest, SignalIsSentOnceTextAppears) {
   EXPECT_EQ(result.exit_status, 0);
 }
 
+// The program and what it started never end by themselves: only the
+// kill at the timeout can end the run.
 TEST(SandboxTest, TimeoutKillsTheWholeSandbox) {
   Sandbox sandbox;
   RunOptions options;
   options.timeout_seconds = 1;
-  auto start = std::chrono::steady_clock::now();
-  RunResult result = Shell(sandbox, "echo started; touch /etc/qvtest-before; sleep 30", options);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  RunResult result = Shell(
+      sandbox, "sleep infinity & echo started; touch /etc/qvtest-before; sleep infinity", options);
   EXPECT_TRUE(result.timed_out);
   EXPECT_EQ(result.term_signal, SIGKILL);
   EXPECT_EQ(result.output, "started\n");
   EXPECT_EQ(result.changes.ToString(), "+ /etc/qvtest-before\n");
-  EXPECT_LT(seconds, 3.0);
 }
 
+// A process left behind never ends by itself; the run ends with the
+// program all the same, long before its timeout.
 TEST(SandboxTest, ProcessesLeftBehindDoNotHoldTheRun) {
   Sandbox sandbox;
-  auto start = std::chrono::steady_clock::now();
-  RunResult result = Shell(sandbox, "sleep 30 & echo started");
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  RunResult result = Shell(sandbox, "sleep infinity & echo started");
   EXPECT_EQ(result.output, "started\n");
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_LT(seconds, 3.0);
+  EXPECT_FALSE(result.timed_out);
 }
 
 // What a program started (a daemon) is still there for the programs that
@@ -328,15 +327,19 @@ TEST(SandboxTest, NothingIsLeftOnTheHost) {
   EXPECT_EQ(HostOverlayMounts(), overlays_before);
 }
 
-TEST(SandboxTest, ShellRunsAreFast) {
+// Many runs in one seeded sandbox: each mounts its view afresh and
+// leaves no mount on the host, and the change set stays empty.
+TEST(SandboxTest, RunsOneAfterAnotherLeaveNothingMounted) {
+  const int overlays_before = HostOverlayMounts();
   Sandbox sandbox;
   SeedMailHost(sandbox);
-  constexpr int kRuns = 10;
-  auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kRuns; ++i) ASSERT_EQ(Shell(sandbox, "true").exit_status, 0);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  RecordProperty("seconds_per_run", std::to_string(seconds / kRuns));
-  EXPECT_LT(seconds / kRuns, 0.5);
+  for (int i = 0; i < 10; ++i) {
+    RunResult result = Shell(sandbox, "cat /var/run/named/named.pid");
+    ASSERT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(result.output, "1234\n");
+    EXPECT_TRUE(result.changes.empty()) << result.changes.ToString();
+    EXPECT_EQ(HostOverlayMounts(), overlays_before);
+  }
 }
 
 TEST(SandboxTest, MailHostSeedsDoNotTouchTheHost) {

@@ -36,8 +36,7 @@ TEST(SendmailHookScenarioTest, AFileTheHostsSendmailCannotUseFailsTheStage) {
   };
   for (const auto& c : cases) {
     Sandbox sandbox;
-    SeedMailHost(sandbox);
-    SeedPopusersGroup(sandbox);
+    SeedMailHostWithGroups(sandbox);
     sandbox.Seed("/usr/sbin/sendmail", SendmailAnswering(c.answers), 0755);
     const std::string old_cf = *sandbox.ReadAfter("/etc/sendmail.cf");
     RunResult run = RunInstaller(sandbox, AnswersUpToAddress(MailPart::kGroupPresent) + kAddress);

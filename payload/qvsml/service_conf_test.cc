@@ -2,24 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "tests/default_conf.h"
+
 namespace {
 
 // The file as the installer writes it for its defaults.
-constexpr char kInstalled[] =
-    "#  Configuration file for Quorvane\n"
-    "DNSType \"BIND9\"\n"
-    "Port 33333\n"
-    "NamedConfFile \"/etc/named.conf\"\n"
-    "NamedPIDFile \"/var/run/named/named.pid\"\n"
-    "SendMailPIDFile \"/var/run/sendmail.pid\"\n"
-    "AutoDisconnectTime 30\n"
-    "Refresh 28800\n"
-    "Retry 7200\n"
-    "Expire 604800\n"
-    "ttl 86400\n"
-    "ns1 \"@\"\n"
-    "InsFolder \"/usr/local/quorvane\"\n"
-    "RFolder \"/var/quorvane\"\n";
+const std::string kInstalled = DefaultConfText("/var/run/sendmail.pid");
 
 std::string Replaced(const std::string& line, const std::string& by) {
   std::string text = kInstalled;
