@@ -122,11 +122,14 @@ std::string ScriptUpToFirstQuestion(const std::string& output_file);
 // Shell functions for scripts and stand-in programs that wait for an event
 // rather than for a while; each looks every tenth of a second, thirty
 // seconds at most:
-//   await CONDITION             until the shell condition holds;
+//   await CONDITION             until the shell condition holds; what it says
+//                               while it does not (a file not there yet) is
+//                               no part of the script's output;
 //   await_deferred NAME NUMBER  until the process named NAME holds signal
 //                               NUMBER blocked and pending (it defers it).
 inline constexpr char kAwaitFunctions[] =
-    "await() { n=0; while ! eval \"$1\" && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done; }\n"
+    "await() { n=0; while ! eval \"$1\" 2>/dev/null && [ $n -lt 300 ]; do\n"
+    "  sleep 0.1; n=$((n + 1)); done; }\n"
     "deferred() { for p in /proc/[0-9]*; do\n"
     "  [ \"$(cat $p/comm 2>/dev/null)\" = \"$1\" ] || continue\n"
     "  mask=$(sed -n 's/^ShdPnd:[[:space:]]*//p' $p/status)\n"
