@@ -289,7 +289,7 @@ TEST(AnsibleRoleScenarioTest, EveryQuestionHasAVariableNamedAfterItsKey) {
 TEST(AnsibleRoleScenarioTest, ArgumentSpecsDocumentEveryVariableWithItsDefault) {
   RunResult run = RunPython(
       "defaults = yaml.safe_load(open('defaults/main.yml'))\n"
-      "options = yaml.safe_load(open('meta/argument_specs.yml'))"
+      "options = yaml.safe_load(open('meta/main.yml'))"
       "['argument_specs']['main']['options']\n"
       "for name in sorted(set(defaults) | set(options)):\n"
       "  if name not in defaults or name not in options or\\\n"
